@@ -1,0 +1,38 @@
+#pragma once
+
+#include "data/FixedText.h"
+
+#include <QByteArray>
+#include <QDate>
+
+// One extracted invoice. Text fields hold Windows-1252 bytes cut to the
+// field's size; amounts are fixed point in ten-thousandths.
+struct InvoiceRecord
+{
+    QDate data;
+    qint32 numero = 0;
+    qint64 importo = 0;
+    qint64 bollo = 0;
+    qint64 importoiva = 0;
+    qint64 importora = 0;
+    FixedText<8> Apice;
+    FixedText<30> Cognome;
+    FixedText<30> nome;
+    FixedText<16> cf;
+    FixedText<16> sogiva; // P.Iva
+    FixedText<35> indirizzo;
+    FixedText<5> cap;
+    FixedText<25> citta;
+    FixedText<2> provincia;
+
+    // The sum of the four amounts, withholding tax included.
+    qint64 totale() const { return importo + bollo + importoiva + importora; }
+    // "Fattura Emessa" for a zero or positive amount, else "Nota di Credito".
+    QByteArray descrizione() const
+    {
+        return importo >= 0 ? QByteArrayLiteral("Fattura Emessa") : QByteArrayLiteral("Nota di Credito");
+    }
+};
+
+// Money: ten-thousandths of the currency unit.
+constexpr qint64 kMoneyScale = 10000;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "data/InvoiceTable.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+// What the export takes from the settings: the accounting codes exactly as
+// the settings hold them, the extension flag and the export folder.
+struct ExportSettings
+{
+    QString attivita, registro, iva, inapplicabilita, voceIva, settore, contoDare, contoAvere;
+    QString inapplicabilitaBollo, voceIvaBollo, settoreBollo, contoDareBollo, contoAvereBollo;
+    bool estensioneTXT = false;
+    QString cartellaEsportazione; // ends with the separator once a rule set it
+};
+
+// Six characters: day, month, two last digits of the four-digit year.
+QString datacorta(const QDate &date);
+
+// An amount in ten-thousandths in its shortest decimal form with the
+// locale's decimal separator: 100, 12,5, -30,25, 0,0001.
+QString testoImporto(qint64 amount, const QLocale &locale);
+
+// Appends one value and its ";" to a line being built.
+void aggiungicampo(QByteArray &line, const QByteArray &value);
+
+// Appends the fee row and, where there is stamp duty, the stamp-duty row of
+// one invoice to content, each line ending with CR LF.
+void rigafattura(QByteArray &content, const InvoiceRecord &record, const ExportSettings &settings,
+                 const QByteArray &sezionale, const QLocale &locale);
+
+// The whole file: header and rows, Windows-1252 bytes.
+QByteArray contenutoEsportazione(const InvoiceTable &table, const ExportSettings &settings,
+                                 const QString &sezionale, const QLocale &locale);
+
+// Full path of the export file for a sezionale.
+QString nomeFileEsportazione(const ExportSettings &settings, const QString &sezionale);
+
+// Makes the folder exist, creating every missing level. Raises
+// "Unable to create directory" (followed by a blank and the path when there
+// is one) when it cannot.
+void creaCartella(const QString &folder);
+
+// Writes content to path through a temporary file in the same folder,
+// renamed over an existing file. Raises "Cannot create file "path". reason"
+// or "Stream write error: reason"; a failure leaves an earlier file whole.
+void scriviFile(const QString &path, const QByteArray &content);
+
+// The export: folder, content, file. Returns the path written.
+QString esportafile(const InvoiceTable &table, const ExportSettings &settings, const QString &sezionale,
+                    const QLocale &locale = QLocale());

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Access to one INI file with the behaviour of the Windows private-profile
+// functions. Holds only the path: every call reads the file afresh.
+//
+// Reads: section and key names match without regard to case; blanks around
+// a value and one pair of quotes enclosing the whole value are dropped; a
+// present empty key gives the empty text, an absent one the default; values
+// are cut at 2047 characters; a missing file gives the default.
+//
+// Writes replace the key in place or add it to its section (creating section
+// and file when missing) and leave every other line untouched. The new
+// content goes to a temporary file in the same folder that is renamed over
+// the old one, so a failed write leaves the old file whole. A failure raises
+// TolmError "Unable to write to <full path>". Files are written as UTF-8; a
+// file that is not valid UTF-8 is read as Windows-1252.
+class ProfileFile
+{
+public:
+    explicit ProfileFile(const QString &path);
+
+    const QString &path() const { return m_path; }
+
+    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+    // Whole number as the settings read it: decimal, or hexadecimal after
+    // "0x"/"0X"; anything else gives the default.
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+    bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+
+    // Key names of a section in file order (duplicates kept).
+    QStringList sectionKeys(const QString &section) const;
+    // The section as lines key=value, in file order, each value read as
+    // readString does with an empty default.
+    QStringList sectionLines(const QString &section) const;
+    // The values of a section in file order (the keys are not used).
+    QStringList sectionValues(const QString &section) const;
+
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void writeBool(const QString &section, const QString &key, bool value);
+    // Removes the section's header and all its lines.
+    void eraseSection(const QString &section);
+
+private:
+    QString m_path;
+};

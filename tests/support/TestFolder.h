@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary folder that stands in for the program's folder while it lives.
+class TestFolder
+{
+public:
+    TestFolder();
+    ~TestFolder();
+
+    QString path() const;                  // without trailing separator
+    QString filePath(const QString &name) const;
+    QString iniPath() const;               // <folder>/Tolm.ini
+    void writeIni(const QByteArray &content) const;
+    QByteArray readIni() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QByteArray readWholeFile(const QString &path);
+void writeWholeFile(const QString &path, const QByteArray &content);
