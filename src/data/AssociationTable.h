@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// The heading association table: the headings of the configuration database
+// with the sezionale each one is filed under ("-1" for none). Rows stand in
+// the order they were appended; the current row is the selected heading.
+// Editable in place by the association dialog; text is Windows-1252 cut to
+// the field sizes (2, 60, 2).
+class AssociationTable : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { ColIndex, ColSigla, ColDescrizione, ColSezionale, ColumnCount };
+    static constexpr int kSiglaSize = 2;
+    static constexpr int kDescrizioneSize = 60;
+    static constexpr int kSezionaleSize = 2;
+
+    struct Row {
+        qint32 index = 0;
+        QByteArray Sigla;
+        QByteArray Descrizione;
+        QByteArray Sezionale;
+    };
+
+    explicit AssociationTable(QObject *parent = nullptr);
+
+    // Empties the table (close and open again).
+    void reopen();
+    // Appends a row, cutting the texts to size; it becomes the current row.
+    void appendRow(qint32 index, const QString &sigla, const QString &descrizione, const QString &sezionale);
+
+    int size() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.empty(); }
+    const Row &row(int i) const { return m_rows[size_t(i)]; }
+
+    // The current row: -1 when the table is empty.
+    int currentRow() const { return m_current; }
+    void setCurrentRow(int row);
+    void first() { setCurrentRow(m_rows.empty() ? -1 : 0); }
+    // Moves to the row whose index equals value; stays put when none has it.
+    bool locateIndex(qint32 value);
+    bool hasCurrent() const { return m_current >= 0 && m_current < size(); }
+    QString currentSigla() const;
+    QString currentSezionale() const;
+
+    // Grid editing: insert before a row, append at the end, delete a row.
+    void insertEmptyRow(int before);
+    void deleteRow(int row);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    static int fieldSize(int column);
+
+signals:
+    void currentRowChanged(int row);
+
+private:
+    std::vector<Row> m_rows;
+    int m_current = -1;
+};

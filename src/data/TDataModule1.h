@@ -1,0 +1,78 @@
+#pragma once
+
+#include "data/AssociationTable.h"
+#include "data/InvoiceTable.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class IBDatabase;
+class IBTransaction;
+class IBDataSet;
+class TConfigurazione;
+struct ExportSettings;
+
+// The centre of the program: the settings, the connections, the heading
+// association table and the invoice table. One instance, DataModule1, lives
+// for the whole run; windows read and drive its members directly.
+class TDataModule1 : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Loads the client library (an error there propagates: start-up cannot go
+    // on), then runs DataModuleCreate, whose errors go to the default error
+    // report.
+    explicit TDataModule1(QObject *parent = nullptr);
+    // Runs DataModuleDestroy (errors reported), then closes what is left.
+    ~TDataModule1() override;
+
+    // Extraction and export. Azione 1 extracts the invoices of the selected
+    // heading between the two days, 2 exports the invoice table, 0 does both.
+    void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl);
+
+    // Reloads the association table from the configuration database and the
+    // stored associations.
+    void leggiintestazioni();
+    // Writes the association table to [AssSezionale] and reloads listasez.
+    void Riscriviintestazioni();
+
+    // What the export needs from the settings in force.
+    ExportSettings impostazioniEsportazione() const;
+
+    std::unique_ptr<TConfigurazione> configurazione;
+
+    std::unique_ptr<IBDatabase> IBDatabaseConfig;
+    std::unique_ptr<IBTransaction> IBTransactionConfig;
+    std::unique_ptr<IBDataSet> IBDataSetIntest;
+    AssociationTable MTableAssIntest;
+
+    // Patient connections and their transactions, item i with item i; they
+    // exist only when a configuration database is set.
+    std::unique_ptr<std::vector<std::unique_ptr<IBDatabase>>> listDB;
+    std::unique_ptr<std::vector<std::unique_ptr<IBTransaction>>> listTR;
+
+    std::unique_ptr<IBDataSet> IBDataSetExport;
+    InvoiceTable dxMemDataFatture;
+    // True while every invoice of the current extraction has a tax code.
+    bool cancontinue = false;
+
+    // The extraction query's text.
+    static const char *const kExtractionSql;
+
+private:
+    void DataModuleCreate();
+    void DataModuleDestroy();
+    void leggidatabase();
+    void apriDatabaseConfig();
+    void liberadatabase();
+    void estraiDaDatabase(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
+                          const QDate &DataAl, const QString &intestazione);
+};
+
+// The one data module of the run.
+extern TDataModule1 *DataModule1;
