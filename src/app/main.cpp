@@ -1,4 +1,42 @@
-int main()
+#include "app/ProgramWiring.h"
+#include "app/QtPrompter.h"
+#include "app/TFormMain.h"
+#include "data/TDataModule1.h"
+#include "platform/TolmError.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <memory>
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(titoloProgramma());
+    QApplication::setApplicationDisplayName(titoloProgramma());
+    QtPrompter prompter;
+    Prompter::setCurrent(&prompter);
+
+    std::unique_ptr<TDataModule1> dataModule;
+    try {
+        dataModule = std::make_unique<TDataModule1>();
+    } catch (const std::exception &error) {
+        // Start-up cannot go on without the data module.
+        QMessageBox::critical(nullptr, QStringLiteral("Application Error"), errorText(error));
+        return 1;
+    }
+
+    int status = 0;
+    {
+        TFormMain formMain(*dataModule);
+        collegaAzioni(formMain, *dataModule);
+        HiddenStartupDialogs hidden;
+        if (!formMain.terminazioneRichiesta()) {
+            formMain.show();
+            status = app.exec();
+        }
+    }
+    dataModule.reset();
+    Prompter::setCurrent(nullptr);
+    return status;
 }

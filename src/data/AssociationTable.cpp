@@ -2,6 +2,8 @@
 
 #include "platform/AnsiCodePage.h"
 
+#include <algorithm>
+
 namespace {
 QByteArray cut(const QString &text, int size)
 {

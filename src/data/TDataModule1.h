@@ -41,6 +41,10 @@ public:
     // Writes the association table to [AssSezionale] and reloads listasez.
     void Riscriviintestazioni();
 
+    // Empties the invoice table and closes the extraction query (a heading
+    // change or the settings dialog).
+    void chiudiEstrazione();
+
     // What the export needs from the settings in force.
     ExportSettings impostazioniEsportazione() const;
 

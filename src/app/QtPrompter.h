@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Prompter.h"
+
+// The program's prompter: message boxes titled with the program title,
+// the folder browser and the file-open dialog of Qt.
+class QtPrompter : public Prompter
+{
+public:
+    void information(const QString &text) override;
+    void error(const QString &text) override;
+    bool questionYesNo(const QString &text) override;
+    bool confirmOkCancel(const QString &text) override;
+    std::optional<QString> chooseFolder(const QString &startFolder) override;
+    std::optional<QString> chooseOpenFile(const QString &filter, const QString &defaultSuffix) override;
+};
+
+// "Tolm Export"
+QString titoloProgramma();

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTableView;
+class TDataModule1;
+class TConfigDlg;
+
+// The program's working window: heading, period, extraction, review, export.
+class TFormMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormMain(TDataModule1 &dataModule, QWidget *parent = nullptr);
+
+    // True when the start-up check found no configuration database: the
+    // program is to end as soon as the event loop starts.
+    bool terminazioneRichiesta() const { return m_terminazioneRichiesta; }
+
+    // Fills the settings dialog's actions before it is shown; the program
+    // wires the database list and the association dialog in here.
+    std::function<void(TConfigDlg &)> preparaConfigDlg;
+
+    QPushButton *Button1;
+    QPushButton *Button2;
+    QPushButton *Button3;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLabel *Label6;
+    QLabel *LabelConfig;
+    QLabel *DBTextSezionale;
+    QLabel *LabelRiepilogo;
+    QComboBox *ComboBoxSezionale;
+    QDateEdit *DateTimePickerDal;
+    QDateEdit *DateTimePickerAl;
+    QFrame *Panel1;
+    QFrame *Panel2;
+    QTableView *DBGrid1;
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void ComboBoxSezionaleChange();
+    void Label3Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void creaControlli();
+    void FormCreate();
+    QString testoConfigurazione() const;
+    void mostraSezionale();
+    void adattaColonne();
+    void aggiornaRiepilogo();
+
+    TDataModule1 &m_dm;
+    bool m_terminazioneRichiesta = false;
+    bool m_colonneImpostate = false;
+};
+
+extern TFormMain *FormMain;

@@ -1,0 +1,321 @@
+#include "data/TDataModule1.h"
+
+#include "data/FbClient.h"
+#include "data/IBDataSet.h"
+#include "data/IBDatabase.h"
+#include "data/IBTransaction.h"
+#include "export/ExportFile.h"
+#include "platform/AnsiCodePage.h"
+#include "platform/ErrorReport.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Prompter.h"
+#include "platform/TolmError.h"
+#include "settings/TConfigurazione.h"
+
+TDataModule1 *DataModule1 = nullptr;
+
+const char *const TDataModule1::kExtractionSql =
+    "select contab.*, (select first 1 BADGE from anagrafica where anagrafica.cf= contab.cf )as badge,"
+    "(select first 1  TELEFONO from anagrafica where anagrafica.cf= contab.cf )as telefono, "
+    "(select first 1  EMAIL from anagrafica where anagrafica.cf= contab.cf )as email, "
+    "(select first 1  ESCLUSO_ELENCO from anagrafica where anagrafica.cf= contab.cf )as escluso_elenco, "
+    "(select first 1  CF_ZAFFRIN from anagrafica where anagrafica.cf= contab.cf )as sogiva, "
+    "(select first 1  codice_cliente from anagrafica where anagrafica.cf= contab.cf )as codcli "
+    "from contab where  tipo=1 and data between :Data1 and  :Data2  and intestazione=:Intest";
+
+namespace {
+const QString kSezioneAssociazioni = QStringLiteral("AssSezionale");
+const QString kSezioneDatabase = QStringLiteral("Database");
+const QString kSezioneFile = QStringLiteral("File");
+
+// The sezionale of a heading as a whole number, as the extraction reads it.
+int comeIntero(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        throw TolmError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+// The stored sezionale of a heading: the first line "code=..." of the list,
+// the code compared without regard to case; empty when there is none.
+QString cercaSezionale(const QStringList &listasez, const QString &sigla)
+{
+    for (const QString &line : listasez) {
+        if (line.size() > sigla.size() && line.at(sigla.size()) == QLatin1Char('=')
+            && line.startsWith(sigla, Qt::CaseInsensitive))
+            return line.mid(sigla.size() + 1);
+    }
+    return {};
+}
+
+QString testoDb(const QByteArray &latin1)
+{
+    return fromAnsi(latin1ToAnsi(latin1));
+}
+
+// Ends a filling of the invoice table however the extraction ends.
+class FineRiempimento
+{
+public:
+    explicit FineRiempimento(InvoiceTable &table) : m_table(table) {}
+    ~FineRiempimento() { m_table.endFill(); }
+
+private:
+    InvoiceTable &m_table;
+};
+} // namespace
+
+TDataModule1::TDataModule1(QObject *parent)
+    : QObject(parent),
+      IBDatabaseConfig(std::make_unique<IBDatabase>()),
+      IBTransactionConfig(std::make_unique<IBTransaction>()),
+      IBDataSetIntest(std::make_unique<IBDataSet>()),
+      IBDataSetExport(std::make_unique<IBDataSet>())
+{
+    DataModule1 = this;
+    // Without the client library nothing of the program can work.
+    FbClient::load();
+
+    IBDatabaseConfig->setDefaultTransaction(IBTransactionConfig.get());
+    IBTransactionConfig->setDefaultDatabase(IBDatabaseConfig.get());
+    IBDataSetIntest->setDatabase(IBDatabaseConfig.get());
+    IBDataSetIntest->setTransaction(IBTransactionConfig.get());
+    IBDataSetIntest->setSQL(QStringLiteral("Select sigla,descrizione from intestazioni"));
+    IBDataSetExport->setSQL(QString::fromLatin1(kExtractionSql));
+
+    guarded([this] { DataModuleCreate(); });
+}
+
+TDataModule1::~TDataModule1()
+{
+    guarded([this] { DataModuleDestroy(); });
+    guarded([this] {
+        IBDataSetIntest->Close();
+        IBDatabaseConfig->Close();
+    });
+    if (DataModule1 == this)
+        DataModule1 = nullptr;
+}
+
+void TDataModule1::DataModuleCreate()
+{
+    configurazione = std::make_unique<TConfigurazione>();
+    if (configurazione->FFileConfig.isEmpty())
+        return;
+    cancontinue = true;
+    leggidatabase();
+    apriDatabaseConfig();
+    leggiintestazioni();
+}
+
+void TDataModule1::DataModuleDestroy()
+{
+    liberadatabase();
+    configurazione.reset();
+}
+
+void TDataModule1::leggidatabase()
+{
+    const ProfileFile inif(settingsFilePath());
+    listDB = std::make_unique<std::vector<std::unique_ptr<IBDatabase>>>();
+    listTR = std::make_unique<std::vector<std::unique_ptr<IBTransaction>>>();
+    const QString user = inif.readString(kSezioneDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA"));
+    const QString password = inif.readString(kSezioneDatabase, QStringLiteral("pwd"), QString());
+    for (const QString &name : inif.sectionValues(kSezioneFile)) {
+        auto database = std::make_unique<IBDatabase>();
+        auto transaction = std::make_unique<IBTransaction>();
+        database->DatabaseName = name;
+        database->Params = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
+                            QStringLiteral("lc_ctype=ISO8859_1")};
+        transaction->Params = {QStringLiteral("read_committed"), QStringLiteral("rec_version"),
+                               QStringLiteral("nowait")};
+        database->setDefaultTransaction(transaction.get());
+        transaction->setDefaultDatabase(database.get());
+        listDB->push_back(std::move(database));
+        listTR->push_back(std::move(transaction));
+    }
+}
+
+void TDataModule1::apriDatabaseConfig()
+{
+    const ProfileFile inif(settingsFilePath());
+    const QString user = inif.readString(kSezioneDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA"));
+    const QString password = inif.readString(kSezioneDatabase, QStringLiteral("pwd"), QStringLiteral("plumtrace"));
+    IBDatabaseConfig->Close();
+    IBDatabaseConfig->DatabaseName = configurazione->FFileConfig;
+    IBDatabaseConfig->Params = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
+                                QStringLiteral("lc_ctype=ISO8859_1")};
+    IBDatabaseConfig->Open();
+}
+
+void TDataModule1::liberadatabase()
+{
+    IBDataSetExport->Close();
+    IBDataSetExport->setDatabase(nullptr);
+    IBDataSetExport->setTransaction(nullptr);
+    if (!listDB)
+        return;
+    // Closing commits each connection's transaction; keep going when one
+    // fails so that every connection is released.
+    std::optional<TolmError> primoErrore;
+    for (auto &database : *listDB) {
+        try {
+            database->Close();
+        } catch (const TolmError &error) {
+            if (!primoErrore)
+                primoErrore = error;
+        }
+    }
+    listDB.reset();
+    listTR.reset();
+    if (primoErrore)
+        throw *primoErrore;
+}
+
+void TDataModule1::leggiintestazioni()
+{
+    IBDataSetIntest->Open();
+    MTableAssIntest.reopen();
+    const int colSigla = IBDataSetIntest->FieldIndex(QStringLiteral("sigla"));
+    const int colDescrizione = IBDataSetIntest->FieldIndex(QStringLiteral("descrizione"));
+    try {
+        qint32 index = 0;
+        while (IBDataSetIntest->Next()) {
+            const QString sigla = testoDb(IBDataSetIntest->AsBytes(colSigla)).left(AssociationTable::kSiglaSize);
+            const QString descrizione = testoDb(IBDataSetIntest->AsBytes(colDescrizione));
+            QString sezionale = cercaSezionale(configurazione->listasez, sigla);
+            if (sezionale.isEmpty())
+                sezionale = QStringLiteral("-1");
+            MTableAssIntest.appendRow(index++, sigla, descrizione, sezionale);
+        }
+    } catch (...) {
+        IBDataSetIntest->Close();
+        throw;
+    }
+    IBDataSetIntest->Close();
+}
+
+void TDataModule1::Riscriviintestazioni()
+{
+    ProfileFile inif(settingsFilePath());
+    inif.eraseSection(kSezioneAssociazioni);
+    for (int i = 0; i < MTableAssIntest.size(); ++i) {
+        const AssociationTable::Row &row = MTableAssIntest.row(i);
+        // A row without a code has no key to be written under.
+        if (row.Sigla.isEmpty())
+            continue;
+        inif.writeString(kSezioneAssociazioni, fromAnsi(row.Sigla), fromAnsi(row.Sezionale));
+    }
+    configurazione->rileggisezionali();
+}
+
+void TDataModule1::chiudiEstrazione()
+{
+    dxMemDataFatture.reopen();
+    IBDataSetExport->Close();
+}
+
+ExportSettings TDataModule1::impostazioniEsportazione() const
+{
+    const TConfigurazione &c = *configurazione;
+    ExportSettings s;
+    s.attivita = c.FAttivita;
+    s.registro = c.FRegistro;
+    s.iva = c.FIVA;
+    s.inapplicabilita = c.FInapplicabilita;
+    s.voceIva = c.FVoceIva;
+    s.settore = c.FSettore;
+    s.contoDare = c.FContoDare;
+    s.contoAvere = c.FContoAvere;
+    s.inapplicabilitaBollo = c.FInapplicabilitaBollo;
+    s.voceIvaBollo = c.FVoceIvaBollo;
+    s.settoreBollo = c.FSettoreBollo;
+    s.contoDareBollo = c.FContoDareBollo;
+    s.contoAvereBollo = c.FContoAvereBollo;
+    s.estensioneTXT = c.FEstensioneTXT;
+    s.cartellaEsportazione = c.CartellaEsportazione();
+    return s;
+}
+
+void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl)
+{
+    if (comeIntero(MTableAssIntest.currentSezionale()) < 0) {
+        Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
+        return;
+    }
+    if (Azione == 0 || Azione == 1) {
+        dxMemDataFatture.beginFill();
+        FineRiempimento fine(dxMemDataFatture);
+        IBDataSetExport->Close();
+        if (!listDB || listDB->empty()) {
+            Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
+            return;
+        }
+        cancontinue = true;
+        const QString intestazione = MTableAssIntest.currentSigla();
+        for (size_t i = 0; i < listDB->size(); ++i)
+            estraiDaDatabase(*(*listDB)[i], *(*listTR)[i], dataDa, DataAl, intestazione);
+    }
+    if (Azione == 0 || Azione == 2)
+        esportafile(dxMemDataFatture, impostazioniEsportazione(), MTableAssIntest.currentSezionale());
+}
+
+void TDataModule1::estraiDaDatabase(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
+                                    const QDate &DataAl, const QString &intestazione)
+{
+    IBDataSet &query = *IBDataSetExport;
+    query.Close();
+    database.Close();
+    query.setDatabase(&database);
+    query.setTransaction(&transaction);
+    database.Open();
+    query.setParamDate(QStringLiteral("Data1"), dataDa);
+    query.setParamDate(QStringLiteral("Data2"), DataAl);
+    query.setParamString(QStringLiteral("Intest"), intestazione);
+    query.Open();
+
+    const int cData = query.FieldIndex(QStringLiteral("DATA"));
+    const int cNumero = query.FieldIndex(QStringLiteral("NUMERO"));
+    const int cCf = query.FieldIndex(QStringLiteral("CF"));
+    const int cIndirizzo = query.FieldIndex(QStringLiteral("INDIRIZZO"));
+    const int cCap = query.FieldIndex(QStringLiteral("CAP"));
+    const int cCitta = query.FieldIndex(QStringLiteral("CITTA"));
+    const int cProvincia = query.FieldIndex(QStringLiteral("PROVINCIA"));
+    const int cSogiva = query.FieldIndex(QStringLiteral("SOGIVA"));
+    const int cApice = query.FieldIndex(QStringLiteral("APICE"));
+    const int cImporto = query.FieldIndex(QStringLiteral("IMPORTO"));
+    const int cBollo = query.FieldIndex(QStringLiteral("IMPORTO_TASSE"));
+    const int cIva = query.FieldIndex(QStringLiteral("IMPORTOIVA"));
+    const int cRa = query.FieldIndex(QStringLiteral("IMPORTORA"));
+    const int cCognome = query.FieldIndex(QStringLiteral("COGNOME"));
+    const int cNome = query.FieldIndex(QStringLiteral("NOME"));
+
+    InvoiceRecord r;
+    while (query.Next()) {
+        r.data = query.AsDate(cData);
+        r.numero = query.AsInteger(cNumero);
+        r.cf.set(latin1ToAnsi(query.AsBytes(cCf)));
+        if (cancontinue && r.cf.isEmpty())
+            cancontinue = false;
+        r.indirizzo.set(latin1ToAnsi(query.AsBytes(cIndirizzo)));
+        r.cap.set(latin1ToAnsi(query.AsBytes(cCap)));
+        r.citta.set(latin1ToAnsi(query.AsBytes(cCitta)));
+        r.provincia.set(latin1ToAnsi(query.AsBytes(cProvincia)));
+        r.sogiva.set(latin1ToAnsi(query.AsBytes(cSogiva)));
+        r.Apice.set(latin1ToAnsi(query.AsBytes(cApice)));
+        r.importo = query.AsMoney(cImporto);
+        r.bollo = query.AsMoney(cBollo);
+        r.importoiva = query.AsMoney(cIva);
+        r.importora = query.AsMoney(cRa);
+        r.Cognome.set(latin1ToAnsi(query.AsBytes(cCognome)));
+        r.nome.set(latin1ToAnsi(query.AsBytes(cNome)));
+        dxMemDataFatture.append(r);
+    }
+    query.Close();
+    // The program only reads: end the transaction now rather than holding the
+    // database's oldest active transaction back until the next extraction.
+    transaction.Commit();
+}
