@@ -24,7 +24,14 @@ QString datacorta(const QDate &date);
 // locale's decimal separator: 100, 12,5, -30,25, 0,0001.
 QString testoImporto(qint64 amount, const QLocale &locale);
 
-// Appends one value and its ";" to a line being built.
+// An amount in ten-thousandths rounded to whole units, a half going to the
+// even neighbour: 0,5 gives 0, 1,5 and 2,5 give 2. A stamp-duty row is
+// written when this is not zero.
+qint64 interoPiuVicino(qint64 amount);
+
+// Appends one value and its ";" to a line being built. A ";" in the value is
+// written as "," and a CR or LF as a blank, so no value can shift the
+// columns or break the line.
 void aggiungicampo(QByteArray &line, const QByteArray &value);
 
 // Appends the fee row and, where there is stamp duty, the stamp-duty row of
