@@ -336,6 +336,7 @@ void TestDatabaseDialogs::bareNameCompletion()
     bool fuocoSulFile = false;
     alProssimoDialogo<TOpenDatabaseDlg>([&](TOpenDatabaseDlg &d) {
         fileMostrato = d.EditFile->text();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
         fuocoSulFile = d.focusWidget() == d.EditFile;
         QCOMPARE(d.windowTitle(), QStringLiteral("Database"));
         clicca(d.OKBtn);

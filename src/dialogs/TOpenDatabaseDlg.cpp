@@ -90,6 +90,9 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(ButtonIp, &QPushButton::clicked, this, [this] { ButtonIpClick(); });
+
+    // The file field has the focus when the dialog opens.
+    EditFile->setFocus();
 }
 
 void TOpenDatabaseDlg::showEvent(QShowEvent *event)
@@ -97,7 +100,6 @@ void TOpenDatabaseDlg::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     guarded([this] { FormShow(); });
     centraSulloSchermo(this);
-    EditFile->setFocus();
 }
 
 void TOpenDatabaseDlg::FormShow()
