@@ -20,6 +20,17 @@ public:
         if (m_length)
             std::memcpy(m_bytes, bytes, m_length);
     }
+    // ISO-8859-1 bytes from the database client as Windows-1252: the same
+    // bytes, but for the control range 0x80-0x9F, which becomes "?".
+    void setLatin1(const char *bytes, qsizetype length)
+    {
+        set(bytes, length);
+        for (int i = 0; i < m_length; ++i) {
+            const unsigned char b = static_cast<unsigned char>(m_bytes[i]);
+            if (b >= 0x80 && b < 0xA0)
+                m_bytes[i] = '?';
+        }
+    }
     QByteArray bytes() const { return QByteArray(m_bytes, m_length); }
     const char *data() const { return m_bytes; }
     int size() const { return m_length; }

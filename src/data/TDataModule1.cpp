@@ -51,9 +51,16 @@ QString cercaSezionale(const QStringList &listasez, const QString &sigla)
     return {};
 }
 
-QString testoDb(const QByteArray &latin1)
+QString testoDb(QByteArrayView latin1)
 {
-    return fromAnsi(latin1ToAnsi(latin1));
+    return fromAnsi(latin1ToAnsi(latin1.toByteArray()));
+}
+
+template <int N>
+void leggiTesto(FixedText<N> &field, const IBDataSet &query, int column)
+{
+    const QByteArrayView bytes = query.asBytes(column);
+    field.setLatin1(bytes.data(), bytes.size());
 }
 
 // Ends a filling of the invoice table however the extraction ends.
@@ -127,10 +134,10 @@ void TDataModule1::leggidatabase()
     for (const QString &name : inif.sectionValues(kSezioneFile)) {
         auto database = std::make_unique<IBDatabase>();
         auto transaction = std::make_unique<IBTransaction>();
-        database->DatabaseName = name;
-        database->Params = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
+        database->setDatabaseName(name);
+        database->Params() = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
                             QStringLiteral("lc_ctype=ISO8859_1")};
-        transaction->Params = {QStringLiteral("read_committed"), QStringLiteral("rec_version"),
+        transaction->Params() = {QStringLiteral("read_committed"), QStringLiteral("rec_version"),
                                QStringLiteral("nowait")};
         database->setDefaultTransaction(transaction.get());
         transaction->setDefaultDatabase(database.get());
@@ -145,8 +152,8 @@ void TDataModule1::apriDatabaseConfig()
     const QString user = inif.readString(kSezioneDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA"));
     const QString password = inif.readString(kSezioneDatabase, QStringLiteral("pwd"), QStringLiteral("plumtrace"));
     IBDatabaseConfig->Close();
-    IBDatabaseConfig->DatabaseName = configurazione->FFileConfig;
-    IBDatabaseConfig->Params = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
+    IBDatabaseConfig->setDatabaseName(configurazione->FFileConfig);
+    IBDatabaseConfig->Params() = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
                                 QStringLiteral("lc_ctype=ISO8859_1")};
     IBDatabaseConfig->Open();
 }
@@ -179,13 +186,13 @@ void TDataModule1::leggiintestazioni()
 {
     IBDataSetIntest->Open();
     MTableAssIntest.reopen();
-    const int colSigla = IBDataSetIntest->FieldIndex(QStringLiteral("sigla"));
-    const int colDescrizione = IBDataSetIntest->FieldIndex(QStringLiteral("descrizione"));
+    const int colSigla = IBDataSetIntest->fieldIndex(QStringLiteral("sigla"));
+    const int colDescrizione = IBDataSetIntest->fieldIndex(QStringLiteral("descrizione"));
     try {
         qint32 index = 0;
-        while (IBDataSetIntest->Next()) {
-            const QString sigla = testoDb(IBDataSetIntest->AsBytes(colSigla)).left(AssociationTable::kSiglaSize);
-            const QString descrizione = testoDb(IBDataSetIntest->AsBytes(colDescrizione));
+        for (; !IBDataSetIntest->Eof(); IBDataSetIntest->Next()) {
+            const QString sigla = testoDb(IBDataSetIntest->asBytes(colSigla)).left(AssociationTable::kSiglaSize);
+            const QString descrizione = testoDb(IBDataSetIntest->asBytes(colDescrizione));
             QString sezionale = cercaSezionale(configurazione->listasez, sigla);
             if (sezionale.isEmpty())
                 sezionale = QStringLiteral("-1");
@@ -274,44 +281,44 @@ void TDataModule1::estraiDaDatabase(IBDatabase &database, IBTransaction &transac
     database.Open();
     query.setParamDate(QStringLiteral("Data1"), dataDa);
     query.setParamDate(QStringLiteral("Data2"), DataAl);
-    query.setParamString(QStringLiteral("Intest"), intestazione);
+    query.setParamText(QStringLiteral("Intest"), intestazione);
     query.Open();
 
-    const int cData = query.FieldIndex(QStringLiteral("DATA"));
-    const int cNumero = query.FieldIndex(QStringLiteral("NUMERO"));
-    const int cCf = query.FieldIndex(QStringLiteral("CF"));
-    const int cIndirizzo = query.FieldIndex(QStringLiteral("INDIRIZZO"));
-    const int cCap = query.FieldIndex(QStringLiteral("CAP"));
-    const int cCitta = query.FieldIndex(QStringLiteral("CITTA"));
-    const int cProvincia = query.FieldIndex(QStringLiteral("PROVINCIA"));
-    const int cSogiva = query.FieldIndex(QStringLiteral("SOGIVA"));
-    const int cApice = query.FieldIndex(QStringLiteral("APICE"));
-    const int cImporto = query.FieldIndex(QStringLiteral("IMPORTO"));
-    const int cBollo = query.FieldIndex(QStringLiteral("IMPORTO_TASSE"));
-    const int cIva = query.FieldIndex(QStringLiteral("IMPORTOIVA"));
-    const int cRa = query.FieldIndex(QStringLiteral("IMPORTORA"));
-    const int cCognome = query.FieldIndex(QStringLiteral("COGNOME"));
-    const int cNome = query.FieldIndex(QStringLiteral("NOME"));
+    const int cData = query.fieldIndex(QStringLiteral("DATA"));
+    const int cNumero = query.fieldIndex(QStringLiteral("NUMERO"));
+    const int cCf = query.fieldIndex(QStringLiteral("CF"));
+    const int cIndirizzo = query.fieldIndex(QStringLiteral("INDIRIZZO"));
+    const int cCap = query.fieldIndex(QStringLiteral("CAP"));
+    const int cCitta = query.fieldIndex(QStringLiteral("CITTA"));
+    const int cProvincia = query.fieldIndex(QStringLiteral("PROVINCIA"));
+    const int cSogiva = query.fieldIndex(QStringLiteral("SOGIVA"));
+    const int cApice = query.fieldIndex(QStringLiteral("APICE"));
+    const int cImporto = query.fieldIndex(QStringLiteral("IMPORTO"));
+    const int cBollo = query.fieldIndex(QStringLiteral("IMPORTO_TASSE"));
+    const int cIva = query.fieldIndex(QStringLiteral("IMPORTOIVA"));
+    const int cRa = query.fieldIndex(QStringLiteral("IMPORTORA"));
+    const int cCognome = query.fieldIndex(QStringLiteral("COGNOME"));
+    const int cNome = query.fieldIndex(QStringLiteral("NOME"));
 
     InvoiceRecord r;
-    while (query.Next()) {
-        r.data = query.AsDate(cData);
-        r.numero = query.AsInteger(cNumero);
-        r.cf.set(latin1ToAnsi(query.AsBytes(cCf)));
+    for (; !query.Eof(); query.Next()) {
+        r.data = query.asDate(cData);
+        r.numero = qint32(query.asInteger(cNumero));
+        leggiTesto(r.cf, query, cCf);
         if (cancontinue && r.cf.isEmpty())
             cancontinue = false;
-        r.indirizzo.set(latin1ToAnsi(query.AsBytes(cIndirizzo)));
-        r.cap.set(latin1ToAnsi(query.AsBytes(cCap)));
-        r.citta.set(latin1ToAnsi(query.AsBytes(cCitta)));
-        r.provincia.set(latin1ToAnsi(query.AsBytes(cProvincia)));
-        r.sogiva.set(latin1ToAnsi(query.AsBytes(cSogiva)));
-        r.Apice.set(latin1ToAnsi(query.AsBytes(cApice)));
-        r.importo = query.AsMoney(cImporto);
-        r.bollo = query.AsMoney(cBollo);
-        r.importoiva = query.AsMoney(cIva);
-        r.importora = query.AsMoney(cRa);
-        r.Cognome.set(latin1ToAnsi(query.AsBytes(cCognome)));
-        r.nome.set(latin1ToAnsi(query.AsBytes(cNome)));
+        leggiTesto(r.indirizzo, query, cIndirizzo);
+        leggiTesto(r.cap, query, cCap);
+        leggiTesto(r.citta, query, cCitta);
+        leggiTesto(r.provincia, query, cProvincia);
+        leggiTesto(r.sogiva, query, cSogiva);
+        leggiTesto(r.Apice, query, cApice);
+        r.importo = query.asMoney(cImporto);
+        r.bollo = query.asMoney(cBollo);
+        r.importoiva = query.asMoney(cIva);
+        r.importora = query.asMoney(cRa);
+        leggiTesto(r.Cognome, query, cCognome);
+        leggiTesto(r.nome, query, cNome);
         dxMemDataFatture.append(r);
     }
     query.Close();

@@ -45,6 +45,9 @@ public:
     std::deque<std::optional<QString>> folderAnswers, fileAnswers;
 
 private:
+    // GCC 12 wrongly sees a std::optional<QString> as maybe uninitialised here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
     template <typename T>
     static T pop(std::deque<T> &queue, T fallback)
     {
@@ -54,4 +57,5 @@ private:
         queue.pop_front();
         return value;
     }
+#pragma GCC diagnostic pop
 };
