@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -45,5 +46,13 @@ public:
     void eraseSection(const QString &section);
 
 private:
+    // The file's bytes; empty when it is missing. A file that is present but
+    // cannot be opened sets *unreadable.
+    QByteArray readAll(bool *unreadable = nullptr) const;
+    QString fullPath() const;
+    [[noreturn]] void failWrite() const;
+    void ensureWritable() const;
+    void writeAll(const QByteArray &content);
+
     QString m_path;
 };

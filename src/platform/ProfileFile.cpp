@@ -1,0 +1,423 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/AnsiCodePage.h"
+#include "platform/TolmError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+constexpr qsizetype kMaxValueLength = 2047;
+
+#ifdef Q_OS_WIN
+const QByteArray kDefaultNewline("\r\n");
+#else
+const QByteArray kDefaultNewline("\n");
+#endif
+
+// One line of the file: its text without the line ending, the ending as it
+// stands, and the bytes as read so that untouched lines go back unchanged.
+struct Line
+{
+    QString text;
+    QByteArray ending;
+    QByteArray original;
+    bool changed = false;
+};
+
+struct Document
+{
+    bool bom = false;
+    bool utf8 = true;
+    QByteArray newline = kDefaultNewline;
+    QList<Line> lines;
+};
+
+struct KeyLine
+{
+    QString name;
+    QString value;
+};
+
+// Half-open range of line indexes: the header and the lines below it.
+struct Section
+{
+    qsizetype header;
+    qsizetype end;
+};
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString ignored = decoder(bytes);
+    return !decoder.hasError();
+}
+
+Document parse(const QByteArray &data)
+{
+    Document doc;
+    QByteArrayView rest(data);
+    if (rest.startsWith(kBom)) {
+        doc.bom = true;
+        rest = rest.sliced(kBom.size());
+    }
+    doc.utf8 = isValidUtf8(rest);
+
+    bool styleFound = false;
+    while (!rest.isEmpty()) {
+        const qsizetype newline = rest.indexOf('\n');
+        QByteArrayView content = newline < 0 ? rest : rest.first(newline);
+        Line line;
+        if (newline >= 0) {
+            const bool crlf = content.endsWith('\r');
+            if (crlf)
+                content.chop(1);
+            line.ending = crlf ? QByteArray("\r\n") : QByteArray("\n");
+            if (!styleFound) {
+                doc.newline = line.ending;
+                styleFound = true;
+            }
+        }
+        line.original = content.toByteArray();
+        line.text = doc.utf8 ? QString::fromUtf8(content) : fromAnsi(content.data(), content.size());
+        doc.lines.append(line);
+        rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + 1);
+    }
+    return doc;
+}
+
+QByteArray serialize(const Document &doc)
+{
+    QByteArray out;
+    if (doc.bom)
+        out += kBom;
+    for (const Line &line : doc.lines) {
+        // A Windows-1252 file is rewritten as UTF-8 throughout.
+        out += (doc.utf8 && !line.changed) ? line.original : line.text.toUtf8();
+        out += line.ending;
+    }
+    return out;
+}
+
+std::optional<QString> headerName(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (!trimmed.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = trimmed.indexOf(u']');
+    if (close < 0)
+        return std::nullopt;
+    return trimmed.mid(1, close - 1).trimmed();
+}
+
+// A line "name=value" outside comments; blanks around name and value dropped.
+std::optional<KeyLine> keyLine(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.startsWith(u';') || headerName(trimmed))
+        return std::nullopt;
+    const qsizetype equals = trimmed.indexOf(u'=');
+    if (equals < 0)
+        return std::nullopt;
+    KeyLine key{trimmed.left(equals).trimmed(), trimmed.mid(equals + 1).trimmed()};
+    if (key.name.isEmpty())
+        return std::nullopt;
+    return key;
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+// The value as the program sees it: one pair of enclosing quotes dropped,
+// cut to the length of the read buffer.
+QString readableValue(QString value)
+{
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value.left(kMaxValueLength);
+}
+
+std::optional<Section> findSection(const Document &doc, const QString &name, qsizetype from = 0)
+{
+    for (qsizetype i = from; i < doc.lines.size(); ++i) {
+        const auto header = headerName(doc.lines[i].text);
+        if (!header || !sameName(*header, name))
+            continue;
+        qsizetype end = i + 1;
+        while (end < doc.lines.size() && !headerName(doc.lines[end].text))
+            ++end;
+        return Section{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> findValue(const Document &doc, const Section &section, const QString &key)
+{
+    for (qsizetype i = section.header + 1; i < section.end; ++i) {
+        const auto line = keyLine(doc.lines[i].text);
+        if (line && sameName(line->name, key))
+            return line->value;
+    }
+    return std::nullopt;
+}
+
+QList<KeyLine> keyLines(const Document &doc, const QString &sectionName)
+{
+    QList<KeyLine> keys;
+    const auto section = findSection(doc, sectionName);
+    if (!section)
+        return keys;
+    for (qsizetype i = section->header + 1; i < section->end; ++i)
+        if (const auto line = keyLine(doc.lines[i].text))
+            keys.append(*line);
+    return keys;
+}
+
+// Line breaks inside a name or value would split the line in the file.
+QString singleLine(QString text)
+{
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+void terminateLastLine(Document &doc, qsizetype index)
+{
+    Line &line = doc.lines[index];
+    if (line.ending.isEmpty())
+        line.ending = doc.newline;
+}
+
+Line newLine(const Document &doc, const QString &text)
+{
+    Line line;
+    line.text = text;
+    line.ending = doc.newline;
+    line.changed = true;
+    return line;
+}
+
+bool parseDigits(QStringView digits, int base, qint64 limit, qint64 &result)
+{
+    if (digits.isEmpty())
+        return false;
+    qint64 value = 0;
+    for (QChar c : digits) {
+        const int digit = c >= u'0' && c <= u'9' ? c.unicode() - u'0'
+                        : c >= u'a' && c <= u'f' ? c.unicode() - u'a' + 10
+                        : c >= u'A' && c <= u'F' ? c.unicode() - u'A' + 10
+                                                 : base;
+        if (digit >= base)
+            return false;
+        value = value * base + digit;
+        if (value > limit)
+            return false;
+    }
+    result = value;
+    return true;
+}
+
+} // namespace
+
+ProfileFile::ProfileFile(const QString &path)
+    : m_path(path)
+{
+}
+
+QString ProfileFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const Document doc = parse(readAll());
+    const auto found = findSection(doc, section);
+    if (!found)
+        return defaultValue;
+    const auto value = findValue(doc, *found, key);
+    return value ? readableValue(*value) : defaultValue;
+}
+
+int ProfileFile::readInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    const QString text = readString(section, key, QString());
+    qint64 value = 0;
+    if (text.size() > 2 && (text.startsWith(u"0x") || text.startsWith(u"0X"))) {
+        // Hexadecimal covers the 32 bits, so 0xFFFFFFFF reads as -1.
+        if (!parseDigits(QStringView(text).mid(2), 16, 0xFFFFFFFFLL, value))
+            return defaultValue;
+        return int(quint32(value));
+    }
+    QStringView digits(text);
+    const bool negative = digits.startsWith(u'-');
+    if (negative || digits.startsWith(u'+'))
+        digits = digits.mid(1);
+    if (!parseDigits(digits, 10, negative ? 2147483648LL : 2147483647LL, value))
+        return defaultValue;
+    return int(negative ? -value : value);
+}
+
+bool ProfileFile::readBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+QStringList ProfileFile::sectionKeys(const QString &section) const
+{
+    QStringList names;
+    for (const KeyLine &line : keyLines(parse(readAll()), section))
+        names.append(line.name);
+    return names;
+}
+
+QStringList ProfileFile::sectionLines(const QString &section) const
+{
+    // Each key's value as a read by name gives it: a repeated key shows the
+    // value of its first line.
+    const QList<KeyLine> lines = keyLines(parse(readAll()), section);
+    QStringList result;
+    for (const KeyLine &line : lines) {
+        QString value;
+        for (const KeyLine &first : lines) {
+            if (sameName(first.name, line.name)) {
+                value = readableValue(first.value);
+                break;
+            }
+        }
+        result.append(line.name + u'=' + value);
+    }
+    return result;
+}
+
+QStringList ProfileFile::sectionValues(const QString &section) const
+{
+    QStringList values;
+    for (const KeyLine &line : keyLines(parse(readAll()), section))
+        values.append(readableValue(line.value));
+    return values;
+}
+
+void ProfileFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    ensureWritable();
+    bool unreadable = false;
+    Document doc = parse(readAll(&unreadable));
+    if (unreadable)
+        failWrite(); // rewriting would lose what could not be read
+
+    const QString name = singleLine(key).trimmed();
+    const QString text = singleLine(value);
+    const auto found = findSection(doc, section);
+    if (!found) {
+        if (!doc.lines.isEmpty())
+            terminateLastLine(doc, doc.lines.size() - 1);
+        doc.lines.append(newLine(doc, u'[' + singleLine(section).trimmed() + u']'));
+        doc.lines.append(newLine(doc, name + u'=' + text));
+        writeAll(serialize(doc));
+        return;
+    }
+
+    for (qsizetype i = found->header + 1; i < found->end; ++i) {
+        const auto line = keyLine(doc.lines[i].text);
+        if (line && sameName(line->name, name)) {
+            doc.lines[i].text = line->name + u'=' + text;
+            doc.lines[i].changed = true;
+            writeAll(serialize(doc));
+            return;
+        }
+    }
+
+    // A new key goes after the section's last line that is not blank, so
+    // the blank lines that part it from the next section stay below.
+    qsizetype last = found->end - 1;
+    while (last > found->header && doc.lines[last].text.trimmed().isEmpty())
+        --last;
+    terminateLastLine(doc, last);
+    doc.lines.insert(last + 1, newLine(doc, name + u'=' + text));
+    writeAll(serialize(doc));
+}
+
+void ProfileFile::writeInteger(const QString &section, const QString &key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void ProfileFile::writeBool(const QString &section, const QString &key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void ProfileFile::eraseSection(const QString &section)
+{
+    Document doc = parse(readAll());
+    auto found = findSection(doc, section);
+    if (!found)
+        return;
+    ensureWritable();
+    // Every section of that name goes, so that a section written anew is
+    // the only one.
+    while (found) {
+        doc.lines.remove(found->header, found->end - found->header);
+        found = findSection(doc, section, found->header);
+    }
+    writeAll(serialize(doc));
+}
+
+QByteArray ProfileFile::readAll(bool *unreadable) const
+{
+    if (unreadable)
+        *unreadable = false;
+    QFile file(m_path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (unreadable)
+            *unreadable = true;
+        return {};
+    }
+    return file.readAll();
+}
+
+QString ProfileFile::fullPath() const
+{
+    const QFileInfo info(m_path);
+    return info.isAbsolute() ? m_path : info.absoluteFilePath();
+}
+
+void ProfileFile::failWrite() const
+{
+    throw TolmError(QStringLiteral("Unable to write to ") + fullPath());
+}
+
+void ProfileFile::ensureWritable() const
+{
+    // A file whose mode allows nobody to write counts as read-only, as the
+    // read-only attribute does on Windows, even for a user who could.
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return;
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!info.isFile() || !(info.permissions() & anyWrite))
+        failWrite();
+}
+
+void ProfileFile::writeAll(const QByteArray &content)
+{
+    // QSaveFile writes a temporary file beside the old one and renames it
+    // over it on commit, keeping the old file's permissions; when anything
+    // fails the temporary file is removed and the old file stays as it was.
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite();
+    if (file.write(content) != content.size() || !file.flush()) {
+        file.cancelWriting();
+        failWrite();
+    }
+    if (!file.commit())
+        failWrite();
+}

@@ -1,0 +1,420 @@
+#include "settings/TConfigurazione.h"
+
+#include "platform/ProgramFolder.h"
+#include "platform/Today.h"
+#include "platform/TolmError.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QString home()
+{
+    return QDir::homePath();
+}
+
+// Every loaded value as text, by field name, so that one table covers them.
+QString field(const TConfigurazione &c, const QString &name)
+{
+    const QHash<QString, QString> fields = {
+        {"FFileConfig", c.FFileConfig},
+        {"FPeriodoSalvataggio", QString::number(c.FPeriodoSalvataggio)},
+        {"CartellaSalvataggio", c.CartellaSalvataggio()},
+        {"CreaSottocartelle", c.CreaSottocartelle() ? "1" : "0"},
+        {"CartellaEsportazione", c.CartellaEsportazione()},
+        {"FEstensioneTXT", c.FEstensioneTXT ? "1" : "0"},
+        {"FAttivita", c.FAttivita},
+        {"FRegistro", c.FRegistro},
+        {"FSettore", c.FSettore},
+        {"FContoDare", c.FContoDare},
+        {"FContoAvere", c.FContoAvere},
+        {"FSettoreBollo", c.FSettoreBollo},
+        {"FContoDareBollo", c.FContoDareBollo},
+        {"FContoAvereBollo", c.FContoAvereBollo},
+        {"FIVA", c.FIVA},
+        {"FInapplicabilita", c.FInapplicabilita},
+        {"FVoceIva", c.FVoceIva},
+        {"FInapplicabilitaBollo", c.FInapplicabilitaBollo},
+        {"FVoceIvaBollo", c.FVoceIvaBollo},
+        {"listasez", c.listasez.join(u'|')},
+    };
+    Q_ASSERT(fields.contains(name));
+    return fields.value(name);
+}
+
+QString saveError(TConfigurazione &c)
+{
+    try {
+        c.salvaconfig();
+    } catch (const TolmError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+class Immutable
+{
+public:
+    explicit Immutable(const QString &path) : m_path(path)
+    {
+        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
+    }
+    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_path;
+    bool m_ok = false;
+};
+
+// A tmpfs of two pages: room for a file of one page and its replacement of
+// one page, not for a replacement that grows to two.
+class TinyDisk
+{
+public:
+    explicit TinyDisk(const QString &path) : m_path(path)
+    {
+        m_ok = QDir().mkpath(m_path)
+            && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", m_path}) == 0;
+    }
+    ~TinyDisk()
+    {
+        if (m_ok)
+            QProcess::execute("umount", {m_path});
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_path;
+    bool m_ok = false;
+};
+
+const QByteArray kOtherSectionsBefore = "; Tolm\r\n[Config]\r\nfile=/db/config.fdb\r\n\r\n"
+                                        "[Database]\r\nuser=SYSDBA\r\npwd=x\r\n[File]\r\n1=/db/a.fdb\r\n";
+const QByteArray kOtherSectionsAfter = "[AssSezionale]\r\nAB=3\r\nCD=-1\r\n";
+
+} // namespace
+
+class TestConfigurazione : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void defaultsWithoutFile();
+    void load_data();
+    void load();
+    void exportFolderAtLoad_data();
+    void exportFolderAtLoad();
+    void exportFolderRules();
+    void saveWritesGeneraleOnly();
+    void saveErrors_data();
+    void saveErrors();
+    void failedSaveKeepsEarlierKeys();
+    void rileggisezionali();
+};
+
+void TestConfigurazione::init()
+{
+    setToday(QDate(2025, 11, 6));
+}
+
+void TestConfigurazione::cleanup()
+{
+    setToday(QDate());
+}
+
+void TestConfigurazione::defaultsWithoutFile()
+{
+    TestFolder folder;
+    TConfigurazione c;
+    QCOMPARE(c.FFileConfig, QString());
+    QVERIFY(c.listasez.isEmpty());
+    QCOMPARE(c.FPeriodoSalvataggio, 0);
+    QCOMPARE(c.CartellaSalvataggio(), home() + "/EsportazioneTarvendo");
+    QCOMPARE(c.CreaSottocartelle(), true);
+    QCOMPARE(c.CartellaEsportazione(), home() + "/EsportazioneTarvendo/061125/");
+    QCOMPARE(c.FEstensioneTXT, false);
+    QCOMPARE(c.FAttivita, QStringLiteral("0"));
+    QCOMPARE(c.FRegistro, QStringLiteral("A"));
+    QCOMPARE(c.FIVA, QStringLiteral("22"));
+    for (const QString *text : {&c.FSettore, &c.FContoDare, &c.FContoAvere, &c.FSettoreBollo, &c.FContoDareBollo,
+                                &c.FContoAvereBollo, &c.FInapplicabilita, &c.FVoceIva, &c.FInapplicabilitaBollo,
+                                &c.FVoceIvaBollo})
+        QCOMPARE(*text, QString());
+    QCOMPARE(c.inifile().path(), folder.iniPath());
+    QVERIFY(!QFile::exists(folder.iniPath()));
+}
+
+void TestConfigurazione::load_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("config file") << QByteArray("[Config]\nfile=/db/config.fdb\n") << "FFileConfig" << "/db/config.fdb";
+    QTest::newRow("associations") << QByteArray("[AssSezionale]\nAB=3\ncd = -1\nEF=\n") << "listasez" << "AB=3|cd=-1|EF=";
+    QTest::newRow("period") << QByteArray("[Generale]\nPeriodoSalvataggio=3\n") << "FPeriodoSalvataggio" << "3";
+    QTest::newRow("period 0x3") << QByteArray("[Generale]\nPeriodoSalvataggio=0x3\n") << "FPeriodoSalvataggio" << "3";
+    QTest::newRow("period 0X3") << QByteArray("[Generale]\nPeriodoSalvataggio=0X3\n") << "FPeriodoSalvataggio" << "3";
+    QTest::newRow("period abc") << QByteArray("[Generale]\nPeriodoSalvataggio=abc\n") << "FPeriodoSalvataggio" << "0";
+    QTest::newRow("period empty") << QByteArray("[Generale]\nPeriodoSalvataggio=\n") << "FPeriodoSalvataggio" << "0";
+    QTest::newRow("names in other case") << QByteArray("[generale]\nperiodosalvataggio=4\n") << "FPeriodoSalvataggio" << "4";
+    QTest::newRow("subfolders 0") << QByteArray("[Generale]\nCreaSottocartelle=0\n") << "CreaSottocartelle" << "0";
+    QTest::newRow("subfolders true") << QByteArray("[Generale]\nCreaSottocartelle=true\n") << "CreaSottocartelle" << "1";
+    QTest::newRow("subfolders false") << QByteArray("[Generale]\nCreaSottocartelle=false\n") << "CreaSottocartelle" << "1";
+    QTest::newRow("subfolders yes") << QByteArray("[Generale]\nCreaSottocartelle=yes\n") << "CreaSottocartelle" << "1";
+    QTest::newRow("txt 1") << QByteArray("[Generale]\nEstensioneTXT=1\n") << "FEstensioneTXT" << "1";
+    QTest::newRow("txt yes") << QByteArray("[Generale]\nEstensioneTXT=yes\n") << "FEstensioneTXT" << "0";
+    QTest::newRow("activity empty") << QByteArray("[Generale]\nAttivita=\n") << "FAttivita" << "";
+    QTest::newRow("register") << QByteArray("[Generale]\nRegistro=B\n") << "FRegistro" << "B";
+    QTest::newRow("vat") << QByteArray("[Generale]\nIVA=10\n") << "FIVA" << "10";
+    QTest::newRow("accented") << QStringLiteral("[Generale]\nVoceIva=Città è ò €\n").toUtf8() << "FVoceIva"
+                              << QStringLiteral("Città è ò €");
+
+    // The stamp-duty codes take the fee codes only when their keys are absent.
+    QTest::newRow("stamp sector absent") << QByteArray("[Generale]\nSettore=123\n") << "FSettoreBollo" << "123";
+    QTest::newRow("stamp sector empty") << QByteArray("[Generale]\nSettore=123\nSettoreBollo=\n") << "FSettoreBollo" << "";
+    QTest::newRow("stamp sector own") << QByteArray("[Generale]\nSettore=1\nSettoreBollo=2\n") << "FSettoreBollo" << "2";
+    QTest::newRow("stamp debit absent") << QByteArray("[Generale]\nContoDare=D\n") << "FContoDareBollo" << "D";
+    QTest::newRow("stamp debit empty") << QByteArray("[Generale]\nContoDare=D\nContoDareBollo=\n") << "FContoDareBollo" << "";
+    QTest::newRow("stamp credit absent") << QByteArray("[Generale]\nContoAvere=A\n") << "FContoAvereBollo" << "A";
+    QTest::newRow("stamp credit empty") << QByteArray("[Generale]\nContoAvere=A\nContoAvereBollo=\n") << "FContoAvereBollo" << "";
+    QTest::newRow("stamp exemption absent") << QByteArray("[Generale]\nInapplicabilita=E\n") << "FInapplicabilitaBollo" << "E";
+    QTest::newRow("stamp exemption empty")
+        << QByteArray("[Generale]\nInapplicabilita=E\nInapplicabilitaBollo=\n") << "FInapplicabilitaBollo" << "";
+    QTest::newRow("stamp vat item absent") << QByteArray("[Generale]\nVoceIva=V\n") << "FVoceIvaBollo" << "V";
+    QTest::newRow("stamp vat item empty") << QByteArray("[Generale]\nVoceIva=V\nVoceIvaBollo=\n") << "FVoceIvaBollo" << "";
+    QTest::newRow("fee key after stamp key")
+        << QByteArray("[Generale]\nVoceIvaBollo=B\nVoceIva=V\n") << "FVoceIvaBollo" << "B";
+}
+
+void TestConfigurazione::load()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    TestFolder folder;
+    folder.writeIni(ini);
+    TConfigurazione c;
+    QCOMPARE(field(c, name), expected);
+    QCOMPARE(folder.readIni(), ini);
+}
+
+void TestConfigurazione::exportFolderAtLoad_data()
+{
+    QTest::addColumn<QByteArray>("generale");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("defaults") << QByteArray() << home() + "/EsportazioneTarvendo/061125/";
+    QTest::newRow("default folder, subfolders off")
+        << QByteArray("CreaSottocartelle=0\n") << home() + "/EsportazioneTarvendo/";
+    QTest::newRow("subfolders on") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=1\n") << "/out/061125/";
+    QTest::newRow("subfolders off") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=0\n") << "/out/";
+    QTest::newRow("subfolders as a word") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=no\n")
+                                          << "/out/061125/";
+    QTest::newRow("ending with separator, on") << QByteArray("CartellaSalvataggio=/out/\n") << "/out//061125/";
+    QTest::newRow("ending with separator, off")
+        << QByteArray("CartellaSalvataggio=/out/\nCreaSottocartelle=0\n") << "/out//";
+    QTest::newRow("empty folder, on") << QByteArray("CartellaSalvataggio=\n") << "/061125/";
+    QTest::newRow("empty folder, off") << QByteArray("CartellaSalvataggio=\nCreaSottocartelle=0\n") << "";
+}
+
+void TestConfigurazione::exportFolderAtLoad()
+{
+    QFETCH(QByteArray, generale);
+    QFETCH(QString, expected);
+    TestFolder folder;
+    folder.writeIni("[Config]\nfile=/db/config.fdb\n[Generale]\n" + generale);
+    TConfigurazione c;
+    QCOMPARE(c.CartellaEsportazione(), expected);
+}
+
+void TestConfigurazione::exportFolderRules()
+{
+    TestFolder folder;
+    const QByteArray ini("[Generale]\nCartellaSalvataggio=/out\nCreaSottocartelle=0\n");
+    folder.writeIni(ini);
+    TConfigurazione c;
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/out/"));
+
+    c.setCartellaEsportazione("/chosen");
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/chosen/"));
+    c.setCartellaEsportazione("/chosen/"); // the text it holds: no change
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/chosen/"));
+    c.setCartellaEsportazione("/other/");
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/other//"));
+
+    // The same saved folder or flag changes nothing, so the choice stays.
+    c.setCartellaSalvataggio("/out");
+    c.setCreaSottocartelle(false);
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/other//"));
+
+    c.setCartellaSalvataggio("/OUT");
+    QCOMPARE(c.CartellaSalvataggio(), QStringLiteral("/OUT"));
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/"));
+    c.setCreaSottocartelle(true);
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/061125/"));
+
+    // Past midnight the folder keeps its day until a rule runs again.
+    setToday(QDate(2025, 11, 7));
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/061125/"));
+    c.setCartellaSalvataggio("/new");
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/new/071125/"));
+    c.setCreaSottocartelle(false);
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/new/"));
+
+    QCOMPARE(folder.readIni(), ini);
+}
+
+void TestConfigurazione::saveWritesGeneraleOnly()
+{
+    TestFolder folder;
+    folder.writeIni(kOtherSectionsBefore + "[Generale]\r\nPeriodoSalvataggio=2\r\n\r\n" + kOtherSectionsAfter);
+    {
+        TConfigurazione c;
+        c.FPeriodoSalvataggio = -5;
+        c.setCartellaSalvataggio("/saved");
+        c.setCreaSottocartelle(false);
+        c.setCartellaEsportazione("/chosen"); // never saved
+        c.FEstensioneTXT = true;
+        c.FAttivita = "1";
+        c.FRegistro = "B";
+        c.FSettore = "S";
+        c.FContoDare = "D";
+        c.FContoAvere = "A";
+        c.FSettoreBollo = "";
+        c.FContoDareBollo = "DB";
+        c.FContoAvereBollo = "AB";
+        c.FIVA = "10";
+        c.FInapplicabilita = QStringLiteral("Esente è ò €");
+        c.FVoceIva = "V";
+        c.FInapplicabilitaBollo = "IB";
+        c.FVoceIvaBollo = "VB";
+        c.salvaconfig();
+    }
+    const QByteArray generale = QStringLiteral("[Generale]\r\n"
+                                               "PeriodoSalvataggio=-5\r\n"
+                                               "CartellaSalvataggio=/saved\r\n"
+                                               "CreaSottocartelle=0\r\n"
+                                               "EstensioneTXT=1\r\n"
+                                               "Attivita=1\r\n"
+                                               "Registro=B\r\n"
+                                               "Settore=S\r\n"
+                                               "ContoDare=D\r\n"
+                                               "ContoAvere=A\r\n"
+                                               "SettoreBollo=\r\n"
+                                               "ContoDareBollo=DB\r\n"
+                                               "ContoAvereBollo=AB\r\n"
+                                               "IVA=10\r\n"
+                                               "Inapplicabilita=Esente è ò €\r\n"
+                                               "VoceIva=V\r\n"
+                                               "InapplicabilitaBollo=IB\r\n"
+                                               "VoceIvaBollo=VB\r\n"
+                                               "\r\n")
+                                    .toUtf8();
+    QCOMPARE(folder.readIni(), kOtherSectionsBefore + generale + kOtherSectionsAfter);
+
+    // Read back as saved; the empty stamp sector no longer falls back.
+    TConfigurazione c;
+    QCOMPARE(c.FPeriodoSalvataggio, -5);
+    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/saved/"));
+    QCOMPARE(c.FEstensioneTXT, true);
+    QCOMPARE(c.FSettoreBollo, QString());
+    QCOMPARE(c.FInapplicabilita, QStringLiteral("Esente è ò €"));
+    QCOMPARE(c.FVoceIvaBollo, QStringLiteral("VB"));
+}
+
+void TestConfigurazione::saveErrors_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("read-only file") << "read-only file";
+    QTest::newRow("read-only folder") << "read-only folder";
+    QTest::newRow("folder in place of the file") << "folder";
+}
+
+void TestConfigurazione::saveErrors()
+{
+    QFETCH(QString, obstacle);
+    TestFolder folder;
+    const QByteArray content("[Config]\r\nfile=/db/config.fdb\r\n[Generale]\r\nAttivita=7\r\n");
+    std::unique_ptr<Immutable> locked;
+    if (obstacle == "folder") {
+        QVERIFY(QDir(folder.path()).mkdir("Tolm.ini"));
+    } else {
+        folder.writeIni(content);
+        if (obstacle == "read-only file")
+            QVERIFY(QFile::setPermissions(folder.iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    }
+    TConfigurazione c;
+    c.FAttivita = "8";
+    if (obstacle == "read-only folder") {
+        locked = std::make_unique<Immutable>(folder.path());
+        QVERIFY(locked->ok());
+    }
+
+    QCOMPARE(saveError(c), "Unable to write to " + folder.iniPath());
+    QCOMPARE(c.FAttivita, QStringLiteral("8"));
+    locked.reset();
+    if (obstacle == "folder")
+        QVERIFY(QFileInfo(folder.iniPath()).isDir());
+    else
+        QCOMPARE(folder.readIni(), content);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"Tolm.ini"});
+}
+
+void TestConfigurazione::failedSaveKeepsEarlierKeys()
+{
+    // Each key is written as a file of its own; the disk has room for the
+    // first key's file but not for the second's, which would need a page
+    // more.
+    TestFolder folder;
+    const QString disk = folder.filePath("disk");
+    TinyDisk tiny(disk);
+    QVERIFY(tiny.ok());
+    setProgramFolder(disk);
+    const QString iniPath = disk + "/Tolm.ini";
+
+    const QByteArray filler = "[Generale]\nNote=" + QByteArray(4096 - 21 - 17, 'n') + "\n";
+    QCOMPARE(filler.size(), 4096 - 21); // "PeriodoSalvataggio=4\n" fills the page
+    writeWholeFile(iniPath, filler);
+
+    QString error;
+    {
+        TConfigurazione c;
+        c.FPeriodoSalvataggio = 4;
+        c.setCartellaSalvataggio("/saved");
+        error = saveError(c);
+    }
+    QCOMPARE(error, "Unable to write to " + iniPath);
+    QCOMPARE(readWholeFile(iniPath), filler + "PeriodoSalvataggio=4\n");
+    QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Tolm.ini"});
+    setProgramFolder(folder.path());
+}
+
+void TestConfigurazione::rileggisezionali()
+{
+    TestFolder folder;
+    folder.writeIni("[AssSezionale]\nAB=3\n[Generale]\nIVA=10\n");
+    TConfigurazione c;
+    QCOMPARE(c.listasez, QStringList{"AB=3"});
+
+    ProfileFile other(folder.iniPath());
+    other.eraseSection("AssSezionale");
+    other.writeString("AssSezionale", "CD", "-1");
+    other.writeString("AssSezionale", "EF", "2");
+    QCOMPARE(c.listasez, QStringList{"AB=3"});
+    c.rileggisezionali();
+    QCOMPARE(c.listasez, QStringList({"CD=-1", "EF=2"}));
+}
+
+QTEST_GUILESS_MAIN(TestConfigurazione)
+#include "test_configurazione.moc"
