@@ -9,6 +9,7 @@
 #include <QPersistentModelIndex>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
