@@ -277,7 +277,7 @@ QStringList ProfileFile::sectionKeys(const QString &section) const
 
 QStringList ProfileFile::sectionLines(const QString &section) const
 {
-    // Each key's value as a read by name gives it: a repeated key shows the
+    // Each value is read by its key's name, so a repeated key shows the
     // value of its first line.
     const QList<KeyLine> lines = keyLines(parse(readAll()), section);
     QStringList result;
