@@ -1,0 +1,237 @@
+#include "settings/TConfigDlg.h"
+
+#include "dialogs/LimitedLineEdit.h"
+#include "platform/ErrorReport.h"
+#include "platform/Prompter.h"
+#include "settings/TConfigurazione.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kRowHeight = 21;
+
+// The period presets, in the order of their values 0 to 6.
+const char *const kPeriodi[] = {"Giorno Corrente",   "Settimana Corrente",   "Mese Corrente", "Anno Corrente",
+                                "Giorno Precedente", "Settimana Precedente", "Mese Precedente"};
+
+template <typename Widget>
+Widget *named(Widget *widget, const char *name, const QRect &geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const QString &text, QWidget *buddy, const QRect &geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QComboBox *editableCombo(QWidget *parent, const QStringList &items)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    return combo;
+}
+
+// Shows a text in an editable drop-down, on its item when it is one.
+void showEditText(QComboBox *combo, const QString &text)
+{
+    combo->setCurrentIndex(combo->findText(text));
+    combo->setEditText(text);
+}
+
+} // namespace
+
+TConfigDlg::TConfigDlg(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ConfigDlg"));
+    setWindowTitle(QStringLiteral("Configurazione"));
+    setFixedSize(346, 291);
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+
+    // Default period.
+    ComboBoxPeriodo = named(new QComboBox(this), "ComboBoxPeriodo", {188, 6, 152, kRowHeight});
+    for (const char *periodo : kPeriodi)
+        ComboBoxPeriodo->addItem(QLatin1String(periodo));
+    label(this, QStringLiteral("Periodo Esportazione Predefinito"), ComboBoxPeriodo, {6, 6, 180, kRowHeight});
+
+    // Export folder.
+    EditFolder = named(new QLineEdit(this), "EditFolder", {80, 33, 234, kRowHeight});
+    label(this, QStringLiteral("Destinazione"), EditFolder, {6, 33, 72, kRowHeight});
+    SpeedButton7 = named(new QToolButton(this), "SpeedButton7", {316, 33, 24, kRowHeight});
+    SpeedButton7->setText(QStringLiteral("..."));
+    connect(SpeedButton7, &QToolButton::clicked, this, &TConfigDlg::SpeedButton7Click);
+
+    CheckBoxSottocartelle = named(new QCheckBox(QStringLiteral("Crea Sottocartelle Periodo"), this),
+                                  "CheckBoxSottocartelle", {6, 60, 186, 18});
+    CheckBoxEstensionetxt = named(new QCheckBox(QStringLiteral("Aggiungi estensione txt ai file"), this),
+                                  "CheckBoxEstensionetxt", {6, 80, 186, 18});
+
+    // The two sections edited by dialogs of their own.
+    SpeedButton1 = named(new QToolButton(this), "SpeedButton1", {200, 58, 140, 23});
+    SpeedButton1->setText(QStringLiteral("File su cui operare"));
+    SpeedButton1->setToolTip(QStringLiteral("Imposta database per sezionale"));
+    connect(SpeedButton1, &QToolButton::clicked, this, &TConfigDlg::SpeedButton1Click);
+    SpeedButton2 = named(new QToolButton(this), "SpeedButton2", {316, 84, 24, kRowHeight});
+    SpeedButton2->setText(QStringLiteral("..."));
+    label(this, QStringLiteral("Sezionali"), SpeedButton2, {200, 84, 112, kRowHeight});
+    connect(SpeedButton2, &QToolButton::clicked, this, &TConfigDlg::SpeedButton2Click);
+
+    // Activity, register and VAT rate.
+    const int codesTop = 108;
+    ComboAttivita = named(editableCombo(this, {"0", "1", "2", "3", "4", "5", "6", "7", "8"}), "ComboAttivita",
+                          {48, codesTop, 52, kRowHeight});
+    label(this, QStringLiteral("Attività"), ComboAttivita, {6, codesTop, 42, kRowHeight});
+    ComboRegistro = named(editableCombo(this, {"A", "E", "F"}), "ComboRegistro", {160, codesTop, 52, kRowHeight});
+    label(this, QStringLiteral("Registro"), ComboRegistro, {112, codesTop, 48, kRowHeight});
+    EditIVA = named(new LimitedLineEdit(2, true, this), "EditIVA", {292, codesTop, 48, kRowHeight});
+    label(this, QStringLiteral("Aliq. Iva"), EditIVA, {246, codesTop, 46, kRowHeight});
+
+    // Fee codes on the left, stamp-duty codes on the right, line by line.
+    const int leftLabel = 6, leftEdit = 106, rightLabel = 160, rightEdit = 292, editWidth = 48, pitch = 24;
+    int y = codesTop + 26;
+    auto codeLine = [&](QLineEdit *fee, const char *feeName, const QString &feeLabel, QLineEdit *bollo,
+                        const char *bolloName, const QString &bolloLabel) {
+        named(fee, feeName, {leftEdit, y, editWidth, kRowHeight});
+        label(this, feeLabel, fee, {leftLabel, y, leftEdit - leftLabel - 2, kRowHeight});
+        named(bollo, bolloName, {rightEdit, y, editWidth, kRowHeight});
+        label(this, bolloLabel, bollo, {rightLabel, y, rightEdit - rightLabel - 2, kRowHeight});
+        y += pitch;
+    };
+    codeLine(EditInapplicabilita = new LimitedLineEdit(2, false, this), "EditInapplicabilita",
+             QStringLiteral("Tit. Inapplicabilità"), EditInapplicabilitaBollo = new LimitedLineEdit(2, false, this),
+             "EditInapplicabilitaBollo", QStringLiteral("Tit. Inapplicabilità Bollo"));
+    codeLine(EditVoceIva = new QLineEdit(this), "EditVoceIva", QStringLiteral("Voce Iva"),
+             EditVoceIvaBollo = new QLineEdit(this), "EditVoceIvaBollo", QStringLiteral("Voce Iva Bollo"));
+    codeLine(EditSettore = new LimitedLineEdit(3, true, this), "EditSettore", QStringLiteral("Settore"),
+             EditSettoreBollo = new LimitedLineEdit(3, true, this), "EditSettoreBollo", QStringLiteral("Settore Bollo"));
+    codeLine(EditCD = new LimitedLineEdit(6, true, this), "EditCD", QStringLiteral("Conto Dare"),
+             EditCDBollo = new LimitedLineEdit(6, true, this), "EditCDBollo", QStringLiteral("C. Dare Bollo"));
+    codeLine(EditCA = new LimitedLineEdit(6, true, this), "EditCA", QStringLiteral("Conto Avere"),
+             EditCABollo = new LimitedLineEdit(6, true, this), "EditCABollo", QStringLiteral("C. Avere Bollo"));
+
+    CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn", {184, 260, 75, 25});
+    CancelBtn->setAutoDefault(false);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn", {265, 260, 75, 25});
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TConfigDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (QScreen *s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    mostraconfig();
+}
+
+void TConfigDlg::mostraconfig()
+{
+    if (!Config)
+        return;
+    EditFolder->setText(Config->CartellaSalvataggio());
+    const int periodo = Config->FPeriodoSalvataggio;
+    ComboBoxPeriodo->setCurrentIndex(periodo >= 0 && periodo < ComboBoxPeriodo->count() ? periodo : -1);
+    CheckBoxSottocartelle->setChecked(Config->CreaSottocartelle());
+    CheckBoxEstensionetxt->setChecked(Config->FEstensioneTXT);
+    EditIVA->setText(Config->FIVA);
+    EditInapplicabilita->setText(Config->FInapplicabilita);
+    EditInapplicabilitaBollo->setText(Config->FInapplicabilitaBollo);
+    EditVoceIva->setText(Config->FVoceIva);
+    EditVoceIvaBollo->setText(Config->FVoceIvaBollo);
+    EditSettore->setText(Config->FSettore);
+    EditCD->setText(Config->FContoDare);
+    EditCA->setText(Config->FContoAvere);
+    EditSettoreBollo->setText(Config->FSettoreBollo);
+    EditCDBollo->setText(Config->FContoDareBollo);
+    EditCABollo->setText(Config->FContoAvereBollo);
+    showEditText(ComboAttivita, Config->FAttivita);
+    showEditText(ComboRegistro, Config->FRegistro);
+}
+
+void TConfigDlg::applicaconfig()
+{
+    if (!Config)
+        return;
+    // The folder before the flag: each recomputes the export folder only
+    // when its value changes.
+    Config->FPeriodoSalvataggio = ComboBoxPeriodo->currentIndex();
+    Config->setCartellaSalvataggio(EditFolder->text());
+    Config->setCreaSottocartelle(CheckBoxSottocartelle->isChecked());
+    Config->FEstensioneTXT = CheckBoxEstensionetxt->isChecked();
+    Config->FAttivita = ComboAttivita->currentText();
+    Config->FRegistro = ComboRegistro->currentText();
+    Config->FSettore = EditSettore->text();
+    Config->FContoDare = EditCD->text();
+    Config->FContoAvere = EditCA->text();
+    Config->FSettoreBollo = EditSettoreBollo->text();
+    Config->FContoDareBollo = EditCDBollo->text();
+    Config->FContoAvereBollo = EditCABollo->text();
+    Config->FIVA = EditIVA->text();
+    Config->FInapplicabilita = EditInapplicabilita->text();
+    Config->FInapplicabilitaBollo = EditInapplicabilitaBollo->text();
+    Config->FVoceIva = EditVoceIva->text();
+    Config->FVoceIvaBollo = EditVoceIvaBollo->text();
+}
+
+bool TConfigDlg::FormCloseQuery()
+{
+    return guarded([this] {
+        applicaconfig();
+        if (Config)
+            Config->salvaconfig();
+    });
+}
+
+void TConfigDlg::done(int result)
+{
+    if (result == QDialog::Accepted && !FormCloseQuery())
+        return;
+    QDialog::done(result);
+}
+
+void TConfigDlg::SpeedButton7Click()
+{
+    guarded([this] {
+        if (const std::optional<QString> folder = Prompter::current().chooseFolder(EditFolder->text()))
+            EditFolder->setText(*folder);
+    });
+}
+
+void TConfigDlg::SpeedButton1Click()
+{
+    guarded([this] {
+        if (databaseListAction)
+            databaseListAction();
+    });
+}
+
+void TConfigDlg::SpeedButton2Click()
+{
+    guarded([this] {
+        if (associationAction)
+            associationAction();
+    });
+}
