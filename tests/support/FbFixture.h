@@ -11,6 +11,11 @@
 // after "SET NAMES UTF8;", so accented literals arrive as characters; text
 // columns take the database's character set ISO8859_1.
 //
+// isql-fb is another process: while the test holds a connection to a file
+// through the embedded engine, isql cannot open that file ("Database already
+// opened with engine instance, incompatible with current"). Close the
+// connection before running SQL on its file.
+//
 // The functions that run isql-fb return false on failure and print isql's
 // output as a warning; lastError() keeps it:
 //   QVERIFY(FbFixture::createPatientDatabase(path));
