@@ -7,6 +7,8 @@
 
 #include <dlfcn.h>
 
+#include <cstring>
+
 #include <memory>
 #include <mutex>
 #include <vector>
