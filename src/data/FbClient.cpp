@@ -1,0 +1,115 @@
+#include "data/FbClient.h"
+
+#include "platform/AnsiCodePage.h"
+#include "platform/TolmError.h"
+
+#include <QFile>
+
+#include <dlfcn.h>
+
+#include <cstring>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct Loader
+{
+    std::mutex mutex;
+    QString name = QString::fromLatin1(FbClient::kDefaultLibraryName);
+    std::unique_ptr<FbClient> current;
+    // Libraries loaded under an earlier name: still in use by the objects
+    // built with them, so they live as long as the process.
+    std::vector<std::unique_ptr<FbClient>> retired;
+};
+
+Loader &loader()
+{
+    static Loader *l = new Loader; // never destroyed: handles may outlive statics
+    return *l;
+}
+
+template <typename F>
+void resolve(void *library, const char *symbol, F *&target, const QString &libraryName)
+{
+    target = reinterpret_cast<F *>(dlsym(library, symbol));
+    if (!target)
+        throw TolmError(QStringLiteral("Entry point %1 not found in %2")
+                            .arg(QString::fromLatin1(symbol), libraryName));
+}
+
+} // namespace
+
+void FbClient::setLibraryName(const QString &name)
+{
+    Loader &l = loader();
+    std::lock_guard lock(l.mutex);
+    l.name = name;
+    if (l.current && l.current->name() != name)
+        l.retired.push_back(std::move(l.current));
+}
+
+QString FbClient::libraryName()
+{
+    Loader &l = loader();
+    std::lock_guard lock(l.mutex);
+    return l.name;
+}
+
+const FbClient &FbClient::instance()
+{
+    Loader &l = loader();
+    std::lock_guard lock(l.mutex);
+    if (!l.current)
+        l.current = std::make_unique<FbClient>(l.name);
+    return *l.current;
+}
+
+FbClient::FbClient(const QString &libraryName)
+    : m_name(libraryName)
+{
+    // RTLD_NODELETE: the client starts threads and registers exit handlers,
+    // so it must never be unmapped.
+    void *library = dlopen(QFile::encodeName(libraryName).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (!library)
+        throw TolmError(QStringLiteral("InterBase library %1 not found in the path. "
+                                       "Please install InterBase to use this functionality")
+                            .arg(libraryName));
+
+    resolve(library, "isc_attach_database", attach_database, libraryName);
+    resolve(library, "isc_detach_database", detach_database, libraryName);
+    resolve(library, "isc_database_info", database_info, libraryName);
+    resolve(library, "isc_start_multiple", start_multiple, libraryName);
+    resolve(library, "isc_commit_transaction", commit_transaction, libraryName);
+    resolve(library, "isc_rollback_transaction", rollback_transaction, libraryName);
+    resolve(library, "isc_dsql_allocate_statement", dsql_allocate_statement, libraryName);
+    resolve(library, "isc_dsql_prepare", dsql_prepare, libraryName);
+    resolve(library, "isc_dsql_describe", dsql_describe, libraryName);
+    resolve(library, "isc_dsql_describe_bind", dsql_describe_bind, libraryName);
+    resolve(library, "isc_dsql_execute", dsql_execute, libraryName);
+    resolve(library, "isc_dsql_fetch", dsql_fetch, libraryName);
+    resolve(library, "isc_dsql_free_statement", dsql_free_statement, libraryName);
+    resolve(library, "fb_interpret", interpret, libraryName);
+    // The handle is deliberately kept: the library stays loaded (RTLD_NODELETE).
+}
+
+QString FbClient::errorMessage(const ISC_STATUS *status) const
+{
+    if (!failed(status))
+        return {};
+    QStringList lines;
+    char buffer[1024];
+    const ISC_STATUS *cursor = status;
+    while (interpret(buffer, sizeof buffer, &cursor) > 0)
+        lines << fromAnsi(buffer, qsizetype(strnlen(buffer, sizeof buffer)));
+    if (lines.isEmpty())
+        lines << QStringLiteral("Firebird error %1").arg(status[1]);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void FbClient::throwError(const ISC_STATUS *status) const
+{
+    throw TolmError(errorMessage(status));
+}

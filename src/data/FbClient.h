@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+
+#include <ibase.h>
+
+// The Firebird client library, loaded at run time with dlopen so that a
+// missing client is reported by the program itself. Only the types come from
+// ibase.h; the program does not link against the library.
+//
+// One process-wide instance is loaded lazily, on the first instance() call, by
+// the name libraryName() gives ("libfbclient.so.2" unless set otherwise). The
+// library is never unloaded.
+class FbClient
+{
+public:
+    static constexpr const char *kDefaultLibraryName = "libfbclient.so.2";
+
+    // The name the next load uses. A library already loaded under another
+    // name stays loaded for the objects that use it; the next instance() call
+    // loads the new name.
+    static void setLibraryName(const QString &name);
+    static QString libraryName();
+
+    // The loaded library; loads it on first use.
+    // Throws TolmError("InterBase library <name> not found in the path. ...").
+    static const FbClient &instance();
+    static void load() { instance(); }
+
+    // Loads the named library. Throws TolmError as instance() does.
+    explicit FbClient(const QString &libraryName);
+    FbClient(const FbClient &) = delete;
+    FbClient &operator=(const FbClient &) = delete;
+
+    const QString &name() const { return m_name; }
+
+    // The client's own message for a status vector: the lines fb_interpret
+    // gives, joined with "\n". Empty when the vector holds no error.
+    QString errorMessage(const ISC_STATUS *status) const;
+    static bool failed(const ISC_STATUS *status) { return status[0] == 1 && status[1] != 0; }
+    // Throws TolmError(errorMessage(status)) when the status holds an error.
+    void check(const ISC_STATUS *status) const
+    {
+        if (failed(status))
+            throwError(status);
+    }
+    [[noreturn]] void throwError(const ISC_STATUS *status) const;
+
+    // Entry points.
+    decltype(::isc_attach_database) *attach_database = nullptr;
+    decltype(::isc_detach_database) *detach_database = nullptr;
+    decltype(::isc_database_info) *database_info = nullptr;
+    decltype(::isc_start_multiple) *start_multiple = nullptr;
+    decltype(::isc_commit_transaction) *commit_transaction = nullptr;
+    decltype(::isc_rollback_transaction) *rollback_transaction = nullptr;
+    decltype(::isc_dsql_allocate_statement) *dsql_allocate_statement = nullptr;
+    decltype(::isc_dsql_prepare) *dsql_prepare = nullptr;
+    decltype(::isc_dsql_describe) *dsql_describe = nullptr;
+    decltype(::isc_dsql_describe_bind) *dsql_describe_bind = nullptr;
+    decltype(::isc_dsql_execute) *dsql_execute = nullptr;
+    decltype(::isc_dsql_fetch) *dsql_fetch = nullptr;
+    decltype(::isc_dsql_free_statement) *dsql_free_statement = nullptr;
+    decltype(::fb_interpret) *interpret = nullptr;
+
+private:
+    QString m_name;
+};
+
+// Transaction existence block for isc_start_multiple: the layout the client
+// reads (handle pointer, int length, parameter block).
+struct FbTeb
+{
+    isc_db_handle *database;
+    int tpbLength;
+    const char *tpb;
+};

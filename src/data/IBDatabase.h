@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ibase.h>
+
+#include <vector>
+
+class FbClient;
+class IBDataSet;
+class IBTransaction;
+
+// One connection to a Firebird database through the client library.
+//
+// Parameter lines, used in their order to build the database parameter block:
+//   user_name=<user>  password=<password>  lc_ctype=<character set>
+//   sql_role_name=<role>  sql_dialect=<1 or 3>
+// A connection works in dialect 3 unless it asks for dialect 1
+// ("sql_dialect=1") or the database's own dialect is lower.
+//
+// Building one loads the client library (FbClient), so it throws TolmError when
+// the library is missing. Every other failure is a TolmError carrying the
+// client's own message text. The destructor closes the connection and never
+// throws.
+class IBDatabase
+{
+public:
+    IBDatabase();
+    ~IBDatabase();
+    IBDatabase(const IBDatabase &) = delete;
+    IBDatabase &operator=(const IBDatabase &) = delete;
+
+    // Local path or connection string, handed to the client as Windows-1252
+    // bytes. Read by Open().
+    const QString &DatabaseName() const { return m_databaseName; }
+    void setDatabaseName(const QString &name) { m_databaseName = name; }
+
+    // Parameter lines, read by Open().
+    QStringList &Params() { return m_params; }
+    const QStringList &Params() const { return m_params; }
+
+    // Attaches. Does nothing when already connected. An empty name fails
+    // without contacting the client.
+    void Open();
+    // Closes the datasets bound to this connection, commits every active
+    // transaction (rolls it back when the commit fails), then detaches.
+    // Does nothing when closed.
+    void Close();
+    bool Connected() const { return m_handle != 0; }
+
+    // Dialect in use: 1 or 3 (3 until the first Open).
+    int SQLDialect() const { return m_dialect; }
+    // The database's own dialect, read at Open (0 while never opened).
+    int DBSQLDialect() const { return m_databaseDialect; }
+
+    // The transaction the connection's datasets use unless given another.
+    // Linked both ways: setting it also makes this connection the
+    // transaction's default database.
+    IBTransaction *DefaultTransaction() const { return m_defaultTransaction; }
+    void setDefaultTransaction(IBTransaction *transaction);
+
+    // Text in the connection's character set (lc_ctype): ISO8859_1 as
+    // Latin-1, UTF8 as UTF-8, anything else (NONE, WIN1252) as Windows-1252.
+    QByteArray encodeText(const QString &text) const;
+    QString decodeText(const char *bytes, qsizetype length) const;
+
+    const FbClient &client() const { return *m_client; }
+
+private:
+    friend class IBTransaction;
+    friend class IBDataSet;
+
+    enum class Charset { Ansi, Latin1, Utf8 };
+
+    QByteArray buildDpb(int *dialect, Charset *charset) const;
+    int readDatabaseDialect();
+    void detachQuietly();
+
+    const FbClient *m_client;
+    QString m_databaseName;
+    QStringList m_params;
+    isc_db_handle m_handle = 0;
+    int m_dialect = 3;
+    int m_databaseDialect = 0;
+    Charset m_charset = Charset::Ansi;
+    IBTransaction *m_defaultTransaction = nullptr;
+    std::vector<IBTransaction *> m_transactions; // transactions on this connection
+    std::vector<IBDataSet *> m_dataSets;         // datasets bound to it
+};
