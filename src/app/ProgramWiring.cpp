@@ -11,8 +11,8 @@
 void collegaAzioni(TFormMain &formMain, TDataModule1 &dataModule)
 {
     formMain.preparaConfigDlg = [&dataModule](TConfigDlg &dialog) {
-        dialog.azioneElencoDatabase = [&dialog] { eseguiElencoDatabase(&dialog); };
-        dialog.azioneSezionali = [&dialog, &dataModule] { eseguiAssociazione(&dialog, dataModule); };
+        dialog.databaseListAction = [&dialog] { eseguiElencoDatabase(&dialog); };
+        dialog.associationAction = [&dialog, &dataModule] { eseguiAssociazione(&dialog, dataModule); };
     };
 }
 
