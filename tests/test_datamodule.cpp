@@ -1,6 +1,7 @@
 // The data module against real Firebird databases: what start-up builds from
 // Tolm.ini, the failures of opening a connection, the heading association
 // table and shutdown.
+#include "data/FbClient.h"
 #include "data/IBDatabase.h"
 #include "data/IBTransaction.h"
 #include "data/TDataModule1.h"
@@ -15,9 +16,11 @@
 #pragma GCC diagnostic pop
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -72,6 +75,19 @@ QList<QByteArray> headingRows(const AssociationTable &table)
     return rows;
 }
 
+// A prompter that also runs a check when a message is shown.
+class WatchingPrompter : public TestPrompter
+{
+public:
+    void information(const QString &text) override
+    {
+        TestPrompter::information(text);
+        if (onInformation)
+            onInformation();
+    }
+    std::function<void()> onInformation;
+};
+
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -93,6 +109,7 @@ private:
 private slots:
     void initTestCase();
 
+    void missingClientLibrary();
     void noConfigurationDatabase_data();
     void noConfigurationDatabase();
     void connectionParameters_data();
@@ -124,6 +141,22 @@ void TestDataModule::initTestCase()
     invoice.cognome = QStringLiteral("Rossi");
     invoice.cf = QStringLiteral("RSSMRA80A01H501U");
     QVERIFY(FbFixture::runSql(m_patients, FbFixture::insertInvoice(invoice)));
+}
+
+void TestDataModule::missingClientLibrary()
+{
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {m_patients}));
+    FbClient::setLibraryName(QStringLiteral("libfbclient-missing.so.9"));
+    const QString error = errorOf([] { TDataModule1 dm; });
+    FbClient::setLibraryName(QString::fromLatin1(FbClient::kDefaultLibraryName));
+    // Start-up cannot go on: the error goes to the program's entry, not to
+    // the error report.
+    QCOMPARE(error, QStringLiteral("InterBase library libfbclient-missing.so.9 not found in the path. "
+                                   "Please install InterBase to use this functionality"));
+    QCOMPARE(prompter.all, QStringList());
+    QCOMPARE(DataModule1, nullptr);
 }
 
 void TestDataModule::noConfigurationDatabase_data()
@@ -325,7 +358,7 @@ void TestDataModule::noPatientDatabase()
 {
     QFETCH(QString, fileSection);
     TestFolder folder;
-    TestPrompter prompter;
+    WatchingPrompter prompter;
     folder.writeIni(QStringLiteral("[Config]\nfile=%1\n%2[AssSezionale]\n01=1\n").arg(m_config, fileSection).toUtf8());
     TDataModule1 dm;
     QCOMPARE(prompter.all, QStringList());
@@ -333,9 +366,16 @@ void TestDataModule::noPatientDatabase()
     QVERIFY(dm.listDB->empty());
     QCOMPARE(dm.MTableAssIntest.size(), 2);
 
+    // The message box runs its own event loop: the grid's table must be
+    // whole by then, not halfway through a reset.
+    QSignalSpy aboutToReset(&dm.dxMemDataFatture, &QAbstractItemModel::modelAboutToBeReset);
+    QSignalSpy reset(&dm.dxMemDataFatture, &QAbstractItemModel::modelReset);
+    qsizetype pendingAtMessage = -1;
+    prompter.onInformation = [&] { pendingAtMessage = aboutToReset.count() - reset.count(); };
     selectHeading(dm, kHeading);
     dm.EstraiDati(1, kFrom, kTo);
     QCOMPARE(prompter.informations, QStringList{"Nessun database pazienti impostato"});
+    QCOMPARE(pendingAtMessage, 0);
     QVERIFY(dm.dxMemDataFatture.isOpen());
     QVERIFY(dm.dxMemDataFatture.isEmpty());
 }
