@@ -254,13 +254,16 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
         return;
     }
     if (Azione == 0 || Azione == 1) {
-        dxMemDataFatture.beginFill();
-        FineRiempimento fine(dxMemDataFatture);
-        IBDataSetExport->Close();
         if (!listDB || listDB->empty()) {
+            // Emptied before the message box runs its event loop, so that no
+            // view meets the table halfway through a reset.
+            chiudiEstrazione();
             Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
             return;
         }
+        dxMemDataFatture.beginFill();
+        FineRiempimento fine(dxMemDataFatture);
+        IBDataSetExport->Close();
         cancontinue = true;
         const QString intestazione = MTableAssIntest.currentSigla();
         for (size_t i = 0; i < listDB->size(); ++i)

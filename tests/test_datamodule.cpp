@@ -1,0 +1,460 @@
+// The data module against real Firebird databases: what start-up builds from
+// Tolm.ini, the failures of opening a connection, the heading association
+// table and shutdown.
+#include "data/FbClient.h"
+#include "data/IBDatabase.h"
+#include "data/IBTransaction.h"
+#include "data/TDataModule1.h"
+#include "platform/TolmError.h"
+#include "settings/TConfigurazione.h"
+#include "support/FbFixture.h"
+#include "support/TestFolder.h"
+// GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/TestPrompter.h"
+#pragma GCC diagnostic pop
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QString kHeading = QStringLiteral("01");
+const QDate kFrom(2025, 1, 1);
+const QDate kTo(2025, 1, 31);
+
+// Tolm.ini naming the configuration database and the patient databases
+// (keys 1, 2, ...), followed by more sections.
+QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
+{
+    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
+    for (int i = 0; i < patients.size(); ++i)
+        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
+    return (text + more).toUtf8();
+}
+
+// The message of the error the body raises; "<no error>" when none.
+template <typename Body>
+QString errorOf(Body body)
+{
+    try {
+        body();
+    } catch (const TolmError &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+void selectHeading(TDataModule1 &dm, const QString &sigla)
+{
+    for (int i = 0; i < dm.MTableAssIntest.size(); ++i) {
+        if (dm.MTableAssIntest.row(i).Sigla == sigla.toLatin1()) {
+            dm.MTableAssIntest.setCurrentRow(i);
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no heading %1").arg(sigla)));
+}
+
+// The rows of the association table as index|Sigla|Descrizione|Sezionale,
+// texts as stored (Windows-1252 bytes).
+QList<QByteArray> headingRows(const AssociationTable &table)
+{
+    QList<QByteArray> rows;
+    for (int i = 0; i < table.size(); ++i) {
+        const AssociationTable::Row &r = table.row(i);
+        rows << QByteArray::number(r.index) + '|' + r.Sigla + '|' + r.Descrizione + '|' + r.Sezionale;
+    }
+    return rows;
+}
+
+// A prompter that also runs a check when a message is shown.
+class WatchingPrompter : public TestPrompter
+{
+public:
+    void information(const QString &text) override
+    {
+        TestPrompter::information(text);
+        if (onInformation)
+            onInformation();
+    }
+    std::function<void()> onInformation;
+};
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
+class TestDataModule : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir{QStringLiteral("/tmp/tolm-datamodule-XXXXXX")};
+    QString m_config;   // headings 01 and 02
+    QString m_patients; // one invoice of heading 01
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    void openFailureRows();
+
+private slots:
+    void initTestCase();
+
+    void missingClientLibrary();
+    void noConfigurationDatabase_data();
+    void noConfigurationDatabase();
+    void connectionParameters_data();
+    void connectionParameters();
+    void configurationOpenFailure_data();
+    void configurationOpenFailure();
+    void patientOpenFailure_data();
+    void patientOpenFailure();
+    void noPatientDatabase_data();
+    void noPatientDatabase();
+    void shutdownClosesAndWritesNothing();
+
+    void headingsMergeStoredSezionali();
+    void emptyHeadingsTable();
+};
+
+void TestDataModule::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_config = path(QStringLiteral("config.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(m_config));
+    QVERIFY(FbFixture::runSql(m_config, FbFixture::insertHeading(QStringLiteral("01"), QStringLiteral("Studio Uno"))
+                                            + FbFixture::insertHeading(QStringLiteral("02"), QStringLiteral("Studio Due"))
+                                            // for the office's own user name
+                                            + QStringLiteral("GRANT SELECT ON intestazioni TO PUBLIC;")));
+    m_patients = path(QStringLiteral("pazienti.fdb"));
+    QVERIFY(FbFixture::createPatientDatabase(m_patients));
+    FbFixture::Invoice invoice;
+    invoice.cognome = QStringLiteral("Rossi");
+    invoice.cf = QStringLiteral("RSSMRA80A01H501U");
+    QVERIFY(FbFixture::runSql(m_patients, FbFixture::insertInvoice(invoice)));
+}
+
+void TestDataModule::missingClientLibrary()
+{
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {m_patients}));
+    FbClient::setLibraryName(QStringLiteral("libfbclient-missing.so.9"));
+    const QString error = errorOf([] { TDataModule1 dm; });
+    FbClient::setLibraryName(QString::fromLatin1(FbClient::kDefaultLibraryName));
+    // Start-up cannot go on: the error goes to the program's entry, not to
+    // the error report.
+    QCOMPARE(error, QStringLiteral("InterBase library libfbclient-missing.so.9 not found in the path. "
+                                   "Please install InterBase to use this functionality"));
+    QCOMPARE(prompter.all, QStringList());
+    QCOMPARE(DataModule1, nullptr);
+}
+
+void TestDataModule::noConfigurationDatabase_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // empty: no settings file
+
+    QTest::newRow("no settings file") << QByteArray();
+    QTest::newRow("no [Config]") << QByteArray("[File]\n1=a\n[Generale]\nAttivita=3\n");
+    QTest::newRow("empty file key") << QByteArray("[Config]\nfile=\n[File]\n1=a\n");
+}
+
+void TestDataModule::noConfigurationDatabase()
+{
+    QFETCH(QByteArray, ini);
+    TestFolder folder;
+    TestPrompter prompter;
+    if (!ini.isEmpty())
+        folder.writeIni(ini);
+    {
+        TDataModule1 dm;
+        QVERIFY(dm.configurazione);
+        QVERIFY(dm.configurazione->FFileConfig.isEmpty());
+        QVERIFY(!dm.listDB);
+        QVERIFY(!dm.listTR);
+        QVERIFY(!dm.IBDatabaseConfig->Connected());
+        QVERIFY(dm.MTableAssIntest.isEmpty());
+        QVERIFY(!dm.cancontinue);
+    }
+    QCOMPARE(prompter.all, QStringList());
+    if (ini.isEmpty())
+        QCOMPARE(entriesOf(folder.path()), QStringList()); // no settings file created
+    else
+        QCOMPARE(folder.readIni(), ini);
+}
+
+void TestDataModule::connectionParameters_data()
+{
+    QTest::addColumn<QString>("databaseSection");
+    QTest::addColumn<QStringList>("patientParams");
+    QTest::addColumn<QStringList>("configParams");
+
+    const QString charset = QStringLiteral("lc_ctype=ISO8859_1");
+    QTest::newRow("no [Database]") << QString()
+                                   << QStringList{"user_name=SYSDBA", "password=", charset}
+                                   << QStringList{"user_name=SYSDBA", "password=plumtrace", charset};
+    QTest::newRow("user only") << "[Database]\nuser=UFFICIO\n"
+                               << QStringList{"user_name=UFFICIO", "password=", charset}
+                               << QStringList{"user_name=UFFICIO", "password=plumtrace", charset};
+    QTest::newRow("user and pwd") << "[Database]\nuser=UFFICIO\npwd=segreta\n"
+                                  << QStringList{"user_name=UFFICIO", "password=segreta", charset}
+                                  << QStringList{"user_name=UFFICIO", "password=segreta", charset};
+    QTest::newRow("empty pwd") << "[Database]\npwd=\n"
+                               << QStringList{"user_name=SYSDBA", "password=", charset}
+                               << QStringList{"user_name=SYSDBA", "password=", charset};
+}
+
+void TestDataModule::connectionParameters()
+{
+    QFETCH(QString, databaseSection);
+    QFETCH(QStringList, patientParams);
+    QFETCH(QStringList, configParams);
+    TestFolder folder;
+    TestPrompter prompter;
+    // Keys out of order: the lines' order counts, not the keys.
+    folder.writeIni(QStringLiteral("[Config]\nfile=%1\n[File]\n3=a\n1=b\n2=c\n%2").arg(m_config, databaseSection).toUtf8());
+    TDataModule1 dm;
+    QCOMPARE(prompter.errors, QStringList());
+    QVERIFY(dm.cancontinue);
+
+    QVERIFY(dm.listDB && dm.listTR);
+    QCOMPARE(dm.listDB->size(), size_t(3));
+    QCOMPARE(dm.listTR->size(), size_t(3));
+    QStringList names;
+    for (size_t i = 0; i < 3; ++i) {
+        IBDatabase &db = *(*dm.listDB)[i];
+        IBTransaction &tr = *(*dm.listTR)[i];
+        names << db.DatabaseName();
+        QCOMPARE(db.Params(), patientParams);
+        QCOMPARE(tr.Params(), (QStringList{"read_committed", "rec_version", "nowait"}));
+        QCOMPARE(db.DefaultTransaction(), &tr);
+        QCOMPARE(tr.DefaultDatabase(), &db);
+        QVERIFY(!db.Connected()); // built, not opened
+    }
+    QCOMPARE(names, (QStringList{"a", "b", "c"}));
+
+    QCOMPARE(dm.IBDatabaseConfig->DatabaseName(), m_config);
+    QCOMPARE(dm.IBDatabaseConfig->Params(), configParams);
+    QVERIFY(dm.IBDatabaseConfig->Connected());
+    QCOMPARE(dm.IBTransactionConfig->Params(), QStringList());
+    // The headings were read in a snapshot that stays for the whole run.
+    QVERIFY(dm.IBTransactionConfig->InTransaction());
+    QCOMPARE(dm.MTableAssIntest.size(), 2);
+}
+
+// Names that cannot be opened, the password of [Database] and the client's
+// message.
+void TestDataModule::openFailureRows()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password"); // [Database] pwd; null: no key
+    QTest::addColumn<bool>("needsServer");
+    QTest::addColumn<QString>("message");
+
+    const QString missing = path(QStringLiteral("missing.fdb"));
+    QTest::newRow("missing file") << missing << QString() << false
+                                  << QStringLiteral("I/O error during \"open\" operation for file \"%1\"\n"
+                                                    "Error while trying to open file\n"
+                                                    "No such file or directory").arg(missing);
+    QTest::newRow("unreachable host") << QStringLiteral("127.0.0.1/1:") + missing << QString() << false
+                                      << QStringLiteral("Unable to complete network request to host \"127.0.0.1\".\n"
+                                                        "Failed to establish a connection.");
+    QTest::newRow("wrong password") << FbFixture::serverConnectionString(path(QStringLiteral("server.fdb")))
+                                    << QStringLiteral("wrong") << true
+                                    << QStringLiteral("Your user name and password are not defined. "
+                                                      "Ask your database administrator to set up a Firebird login.");
+}
+
+void TestDataModule::configurationOpenFailure_data()
+{
+    openFailureRows();
+}
+
+void TestDataModule::configurationOpenFailure()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(bool, needsServer);
+    QFETCH(QString, message);
+    if (needsServer) {
+        FB_REQUIRE_SERVER();
+        QVERIFY(FbFixture::createConfigDatabase(path(QStringLiteral("server.fdb"))));
+    }
+    TestFolder folder;
+    TestPrompter prompter;
+    const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
+    folder.writeIni(settings(name, {m_patients}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+
+    // One error box with the client's text, a full stop added where the text
+    // ends with a letter.
+    const QString report = message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
+    QCOMPARE(prompter.errors, QStringList{report});
+    QCOMPARE(prompter.all, QStringList{report});
+    QVERIFY(!dm.IBDatabaseConfig->Connected());
+    QVERIFY(dm.MTableAssIntest.isEmpty());
+    QVERIFY(!dm.MTableAssIntest.hasCurrent());
+    // The patient connections were built before the failure.
+    QCOMPARE(dm.listDB->size(), size_t(1));
+
+    // No heading is selected, so an extraction fills nothing.
+    QVERIFY(errorOf([&] { dm.EstraiDati(1, kFrom, kTo); }) != QStringLiteral("<no error>"));
+    QVERIFY(dm.dxMemDataFatture.isEmpty());
+    QVERIFY(!(*dm.listDB)[0]->Connected());
+}
+
+void TestDataModule::patientOpenFailure_data()
+{
+    openFailureRows();
+    QTest::newRow("empty entry") << QString() << QString() << false << QStringLiteral("Database name is missing");
+}
+
+void TestDataModule::patientOpenFailure()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(bool, needsServer);
+    QFETCH(QString, message);
+    if (needsServer) {
+        FB_REQUIRE_SERVER();
+        QVERIFY(FbFixture::createPatientDatabase(path(QStringLiteral("server.fdb"))));
+    }
+    TestFolder folder;
+    TestPrompter prompter;
+    const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
+    folder.writeIni(settings(m_config, {name}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+    QCOMPARE(prompter.all, QStringList()); // the connection is only built at start-up
+    QCOMPARE(dm.listDB->size(), size_t(1));
+    IBDatabase &db = *dm.listDB->front();
+    QCOMPARE(db.DatabaseName(), name);
+    QVERIFY(!db.Connected());
+
+    selectHeading(dm, kHeading);
+    QCOMPARE(errorOf([&] { dm.EstraiDati(1, kFrom, kTo); }), message);
+    QVERIFY(!db.Connected());
+    QVERIFY(dm.dxMemDataFatture.isEmpty());
+    QCOMPARE(prompter.all, QStringList()); // the caller reports it
+}
+
+void TestDataModule::noPatientDatabase_data()
+{
+    QTest::addColumn<QString>("fileSection");
+
+    QTest::newRow("no [File]") << QString();
+    QTest::newRow("empty [File]") << QStringLiteral("[File]\n");
+}
+
+void TestDataModule::noPatientDatabase()
+{
+    QFETCH(QString, fileSection);
+    TestFolder folder;
+    WatchingPrompter prompter;
+    folder.writeIni(QStringLiteral("[Config]\nfile=%1\n%2[AssSezionale]\n01=1\n").arg(m_config, fileSection).toUtf8());
+    TDataModule1 dm;
+    QCOMPARE(prompter.all, QStringList());
+    QVERIFY(dm.listDB && dm.listTR);
+    QVERIFY(dm.listDB->empty());
+    QCOMPARE(dm.MTableAssIntest.size(), 2);
+
+    // The message box runs its own event loop: the grid's table must be
+    // whole by then, not halfway through a reset.
+    QSignalSpy aboutToReset(&dm.dxMemDataFatture, &QAbstractItemModel::modelAboutToBeReset);
+    QSignalSpy reset(&dm.dxMemDataFatture, &QAbstractItemModel::modelReset);
+    qsizetype pendingAtMessage = -1;
+    prompter.onInformation = [&] { pendingAtMessage = aboutToReset.count() - reset.count(); };
+    selectHeading(dm, kHeading);
+    dm.EstraiDati(1, kFrom, kTo);
+    QCOMPARE(prompter.informations, QStringList{"Nessun database pazienti impostato"});
+    QCOMPARE(pendingAtMessage, 0);
+    QVERIFY(dm.dxMemDataFatture.isOpen());
+    QVERIFY(dm.dxMemDataFatture.isEmpty());
+}
+
+void TestDataModule::shutdownClosesAndWritesNothing()
+{
+    const QString second = path(QStringLiteral("shutdown.fdb"));
+    QVERIFY(FbFixture::createPatientDatabase(second));
+    TestFolder folder;
+    TestPrompter prompter;
+    // Hand-written: comments, blanks, other letter case, CR LF, no final
+    // line end.
+    const QByteArray ini = QStringLiteral("; studio\r\n[config]\r\nFILE = %1\r\n\r\n[File]\r\n1=%2\r\n2=%3\r\n"
+                                          "[AssSezionale]\r\n01=1\r\n[Generale]\r\nCreaSottocartelle=0")
+                               .arg(m_config, m_patients, second)
+                               .toUtf8();
+    folder.writeIni(ini);
+    {
+        TDataModule1 dm;
+        QCOMPARE(prompter.all, QStringList());
+        selectHeading(dm, kHeading);
+        dm.EstraiDati(1, kFrom, kTo);
+        QCOMPARE(dm.dxMemDataFatture.size(), 1);
+        for (const auto &db : *dm.listDB)
+            QVERIFY(db->Connected()); // left open by the extraction
+        QVERIFY(dm.IBDatabaseConfig->Connected());
+    }
+    QCOMPARE(prompter.all, QStringList());
+    QCOMPARE(folder.readIni(), ini);
+    QCOMPARE(entriesOf(folder.path()), QStringList{"Tolm.ini"});
+    // Every file is free again: another process can open it.
+    for (const QString &database : {m_config, m_patients, second})
+        QVERIFY2(FbFixture::runSql(database, QStringLiteral("SELECT 1 FROM rdb$database;")), qPrintable(database));
+}
+
+void TestDataModule::headingsMergeStoredSezionali()
+{
+    const QString config = path(QStringLiteral("headings.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(config));
+    const QString seventy = QStringLiteral("Poliambulatorio Specialistico della Città di Roma e Provincia - sede 2");
+    QCOMPARE(seventy.size(), 70);
+    QVERIFY(FbFixture::runSql(config, FbFixture::insertHeading(QStringLiteral("AB"), QStringLiteral("Città"))
+                                          + FbFixture::insertHeading(QStringLiteral("cd"), QStringLiteral("Due righe"))
+                                          + FbFixture::insertHeading(QStringLiteral("EF"), QStringLiteral("Senza riga"))
+                                          + FbFixture::insertHeading(QStringLiteral("GH"), QStringLiteral("Vuota"))
+                                          + FbFixture::insertHeading(QStringLiteral("IJK"), QStringLiteral("Tre lettere"))
+                                          + FbFixture::insertHeading(QStringLiteral("LM"), seventy)));
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(config, {}, QStringLiteral("[AssSezionale]\n"
+                                                        "ABX=8\n" // a longer code is another code
+                                                        "ab=1\n"  // letter case does not count
+                                                        "CD=2\n"
+                                                        "cd=9\n"  // the first line wins
+                                                        "GH=\n"
+                                                        "IJK=5\n" // the code is cut before the lookup
+                                                        "IJ=4\n"
+                                                        "LM=123\n")));
+    TDataModule1 dm;
+    QCOMPARE(prompter.all, QStringList());
+    QCOMPARE(headingRows(dm.MTableAssIntest),
+             (QList<QByteArray>{"0|AB|Citt\xE0|1", "1|cd|Due righe|2", "2|EF|Senza riga|-1", "3|GH|Vuota|-1",
+                                "4|IJ|Tre lettere|4", "5|LM|" + seventy.left(60).toLatin1() + "|12"}));
+    QCOMPARE(dm.MTableAssIntest.currentRow(), 5); // the last one appended
+}
+
+void TestDataModule::emptyHeadingsTable()
+{
+    const QString config = path(QStringLiteral("noheadings.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(config));
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(config, {m_patients}, QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+    QCOMPARE(prompter.all, QStringList());
+    QVERIFY(dm.IBDatabaseConfig->Connected());
+    QVERIFY(dm.MTableAssIntest.isEmpty());
+    QVERIFY(!dm.MTableAssIntest.hasCurrent());
+}
+
+QTEST_MAIN(TestDataModule)
+#include "test_datamodule.moc"
