@@ -266,8 +266,10 @@ void RowWriter::appendInvoices(QByteArray &content, const InvoiceRecord *records
     qsizetype used = content.size();
     for (size_t i = 0; i < count;) {
         // Room for a run of invoices at their longest, then the run.
-        if (content.capacity() - used < m_invoiceBound)
-            content.reserve(std::max(content.capacity() + content.capacity() / 2, used + 64 * m_invoiceBound));
+        if (content.capacity() - used < m_invoiceBound) {
+            const qsizetype run = qsizetype(std::min<size_t>(count - i, 64));
+            content.reserve(std::max(content.capacity() + content.capacity() / 2, used + run * m_invoiceBound));
+        }
         content.resize(content.capacity());
         char *const start = content.data();
         char *out = start + used;
