@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace {
 const std::array<InvoiceTable::Field, InvoiceTable::ColumnCount> kFields = {{
@@ -50,7 +51,7 @@ InvoiceTable::InvoiceTable(QObject *parent) : QAbstractTableModel(parent) {}
 void InvoiceTable::reopen()
 {
     beginResetModel();
-    m_records.clear();
+    releaseRecords();
     m_open = true;
     endResetModel();
 }
@@ -61,7 +62,7 @@ void InvoiceTable::beginFill()
         return;
     beginResetModel();
     m_filling = true;
-    m_records.clear();
+    releaseRecords();
     m_open = true;
 }
 
@@ -69,14 +70,84 @@ void InvoiceTable::endFill()
 {
     if (!m_filling)
         return;
-    // A stable sort keeps the order of addition for equal date and number.
-    std::stable_sort(m_records.begin(), m_records.end(), [](const InvoiceRecord &a, const InvoiceRecord &b) {
-        if (a.data != b.data)
-            return a.data < b.data;
-        return a.numero < b.numero;
-    });
+    putInOrder();
     m_filling = false;
     endResetModel();
+}
+
+void InvoiceTable::releaseRecords()
+{
+    std::vector<InvoiceRecord>().swap(m_records);
+    m_staging.clear();
+    m_stagedInLast = kStagingBlock;
+}
+
+void InvoiceTable::newStagingBlock()
+{
+    m_staging.push_back(std::make_unique_for_overwrite<InvoiceRecord[]>(kStagingBlock));
+    m_stagedInLast = 0;
+}
+
+void InvoiceTable::putInOrder()
+{
+    const size_t count = m_staging.empty() ? 0 : (m_staging.size() - 1) * kStagingBlock + m_stagedInLast;
+    const auto staged = [this](size_t i) -> const InvoiceRecord & {
+        return m_staging[i / kStagingBlock][i % kStagingBlock];
+    };
+    try {
+        // Small keys sorted, then every record copied once, in order, into a
+        // vector of the exact size: far less memory moved than sorting the
+        // records themselves, and no spare room.
+        struct Key
+        {
+            qint64 day;
+            qint32 numero;
+            quint32 position; // order of addition, for equal date and number
+        };
+        std::vector<Key> keys;
+        keys.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            keys.push_back({staged(i).data.toJulianDay(), staged(i).numero, quint32(i)});
+        std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+            if (a.day != b.day)
+                return a.day < b.day;
+            if (a.numero != b.numero)
+                return a.numero < b.numero;
+            return a.position < b.position;
+        });
+        // The table is empty here: beginFill() emptied it.
+        std::vector<InvoiceRecord> ordered;
+        ordered.reserve(count);
+        constexpr size_t kAhead = 16; // records fetched ahead of the copy
+        for (size_t k = 0; k < count; ++k) {
+            if (k + kAhead < count) {
+                const char *next = reinterpret_cast<const char *>(&staged(keys[k + kAhead].position));
+                for (size_t line = 0; line < sizeof(InvoiceRecord); line += 64)
+                    __builtin_prefetch(next + line);
+                __builtin_prefetch(next + sizeof(InvoiceRecord) - 1);
+            }
+            ordered.push_back(staged(keys[k].position));
+        }
+        m_records.swap(ordered);
+    } catch (const std::bad_alloc &) {
+        // Without memory for the keys or the copy: move the records over
+        // and sort them in place, the stable sort keeping the order of
+        // addition for equal date and number. Short of memory even for
+        // that, the table keeps what it could take.
+        try {
+            m_records.reserve(count);
+            for (size_t i = 0; i < count; ++i)
+                m_records.push_back(staged(i));
+        } catch (const std::bad_alloc &) {
+        }
+        std::stable_sort(m_records.begin(), m_records.end(), [](const InvoiceRecord &a, const InvoiceRecord &b) {
+            if (a.data != b.data)
+                return a.data < b.data;
+            return a.numero < b.numero;
+        });
+    }
+    m_staging.clear();
+    m_stagedInLast = kStagingBlock;
 }
 
 int InvoiceTable::rowCount(const QModelIndex &parent) const

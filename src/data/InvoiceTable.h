@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 // The invoice table: the extracted invoices in date, then number order
@@ -14,7 +15,9 @@
 //
 // Filling: beginFill() empties the table, append() adds records, endFill()
 // puts them in order and resets the model once. Views see nothing between
-// the two calls.
+// the two calls; the records appended count (size(), at(), records()) once
+// endFill() has put them in place. An append() outside a filling adds the
+// record at the end at once.
 class InvoiceTable : public QAbstractTableModel
 {
     Q_OBJECT
@@ -42,7 +45,16 @@ public:
     void reopen();
 
     void beginFill();
-    void append(const InvoiceRecord &record) { m_records.push_back(record); }
+    void append(const InvoiceRecord &record)
+    {
+        if (!m_filling) {
+            m_records.push_back(record);
+            return;
+        }
+        if (m_stagedInLast == kStagingBlock)
+            newStagingBlock();
+        m_staging.back()[m_stagedInLast++] = record;
+    }
     void endFill();
 
     qsizetype size() const { return qsizetype(m_records.size()); }
@@ -62,6 +74,19 @@ public:
     QString displayText(qsizetype row, int column) const;
 
 private:
+    // Date, then number, then order of addition; leaves no spare room.
+    void putInOrder();
+    // Empties the table and gives its memory back.
+    void releaseRecords();
+    void newStagingBlock();
+
+    // Records appended during a filling wait in blocks that never move, so
+    // the table grows without copying and without spare room; endFill()
+    // copies them once, in order, into m_records.
+    static constexpr size_t kStagingBlock = 4096;
+    std::vector<std::unique_ptr<InvoiceRecord[]>> m_staging;
+    size_t m_stagedInLast = kStagingBlock;
+
     std::vector<InvoiceRecord> m_records;
     QLocale m_locale;
     bool m_open = false;

@@ -13,6 +13,9 @@
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
 
+#include <algorithm>
+#include <cstring>
+
 TDataModule1 *DataModule1 = nullptr;
 
 const char *const TDataModule1::kExtractionSql =
@@ -56,11 +59,32 @@ QString testoDb(QByteArrayView latin1)
     return fromAnsi(latin1ToAnsi(latin1.toByteArray()));
 }
 
+// True when a byte of the text is 0x80 or above: only then can it hold one
+// that Windows-1252 lacks.
+bool haAltiByte(const char *bytes, qsizetype size)
+{
+    quint64 any = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, 8);
+        any |= word;
+    }
+    for (; i < size; ++i)
+        any |= quint64(static_cast<unsigned char>(bytes[i]));
+    return (any & 0x8080808080808080ULL) != 0;
+}
+
 template <int N>
 void leggiTesto(FixedText<N> &field, const IBDataSet &query, int column)
 {
     const QByteArrayView bytes = query.asBytes(column);
-    field.setLatin1(bytes.data(), bytes.size());
+    const qsizetype size = std::min<qsizetype>(bytes.size(), N);
+    // Plain ASCII, as most names and addresses are, is taken as it is.
+    if (haAltiByte(bytes.data(), size))
+        field.setLatin1(bytes.data(), size);
+    else
+        field.set(bytes.data(), size);
 }
 
 // Ends a filling of the invoice table however the extraction ends.

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
+
 // What the export takes from the settings: the accounting codes exactly as
 // the settings hold them, the extension flag and the export folder.
 struct ExportSettings
@@ -55,6 +57,13 @@ void creaCartella(const QString &folder);
 // renamed over an existing file. Raises "Cannot create file "path". reason"
 // or "Stream write error: reason"; a failure leaves an earlier file whole.
 void scriviFile(const QString &path, const QByteArray &content);
+
+// Takes the content of a file piece after piece.
+using ExportSink = std::function<void(const char *data, qsizetype size)>;
+// The same, with the content handed piece by piece to the sink that
+// produce receives: a large content need not be held whole in memory. The
+// file appears only once produce has returned and everything is on disk.
+void scriviFile(const QString &path, const std::function<void(const ExportSink &)> &produce);
 
 // The export: folder, content, file. Returns the path written.
 QString esportafile(const InvoiceTable &table, const ExportSettings &settings, const QString &sezionale,

@@ -1,6 +1,6 @@
-// Writing the export file in one piece: the content goes into a temporary
-// file beside the target, which is then renamed over it. A failure leaves
-// an earlier file whole and no partial file behind.
+// Writing the export file: the content goes into a temporary file beside
+// the target, which is then renamed over it. A failure leaves an earlier
+// file whole and no partial file behind.
 #include "export/ExportFile.h"
 
 #include "platform/TolmError.h"
@@ -96,10 +96,8 @@ private:
 };
 
 // Writes everything; returns 0 or the error that stopped it.
-int writeAll(int fd, const QByteArray &content)
+int writeAll(int fd, const char *data, qsizetype left)
 {
-    const char *data = content.constData();
-    qsizetype left = content.size();
     while (left > 0) {
         const size_t chunk = size_t(std::min<qsizetype>(left, 1 << 20));
         const ssize_t written = ::write(fd, data, chunk);
@@ -113,7 +111,7 @@ int writeAll(int fd, const QByteArray &content)
         data += written;
         left -= written;
     }
-    return ::fsync(fd) == 0 ? 0 : errno;
+    return 0;
 }
 
 void syncFolder(const QByteArray &folder)
@@ -127,6 +125,11 @@ void syncFolder(const QByteArray &folder)
 } // namespace
 
 void scriviFile(const QString &path, const QByteArray &content)
+{
+    scriviFile(path, [&](const ExportSink &write) { write(content.constData(), content.size()); });
+}
+
+void scriviFile(const QString &path, const std::function<void(const ExportSink &)> &produce)
 {
     const QByteArray target = QFile::encodeName(path);
     if (path.isEmpty() || target.contains('\0'))
@@ -153,8 +156,12 @@ void scriviFile(const QString &path, const QByteArray &content)
     if (exists)
         ::fchmod(temporary.fd(), existing.st_mode & 07777);
 
-    if (const int error = writeAll(temporary.fd(), content))
-        throw streamWriteError(error);
+    produce([&](const char *data, qsizetype size) {
+        if (const int error = writeAll(temporary.fd(), data, size))
+            throw streamWriteError(error);
+    });
+    if (::fsync(temporary.fd()) != 0)
+        throw streamWriteError(errno);
     if (const int error = temporary.close())
         throw streamWriteError(error);
 

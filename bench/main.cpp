@@ -1,0 +1,201 @@
+// tolm-bench <program folder> <first day> <last day>
+//
+// Measures the data path of the program over the databases that the
+// Tolm.ini of <program folder> names (bench/run builds them): extraction
+// against a bare fetch loop, export against one plain write, the heap held
+// per invoice, and the grid's reset-to-paint time. Ends with the lines
+// invoices=, extract_ratio=, export_ratio=, bytes_per_invoice=.
+#include "GridPaint.h"
+#include "Memory.h"
+#include "PlainWrite.h"
+#include "RawFetch.h"
+#include "SilentPrompter.h"
+
+#include "data/IBDatabase.h"
+#include "data/TDataModule1.h"
+#include "export/ExportFile.h"
+#include "platform/AnsiCodePage.h"
+#include "platform/ErrorReport.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/TolmError.h"
+#include "settings/TConfigurazione.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+constexpr int kRuns = 3;
+
+struct Seconds
+{
+    double wall = 1e300;
+    double cpu = 1e300; // the whole process's, engine threads included
+};
+
+double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+Seconds secondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    const double cpuBefore = processCpuSeconds();
+    clock.start();
+    work();
+    return {double(clock.nsecsElapsed()) / 1e9, processCpuSeconds() - cpuBefore};
+}
+
+Seconds best(const Seconds &a, const Seconds &b)
+{
+    return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)};
+}
+
+// One warm-up run of each, then kRuns alternating runs; the best of each.
+std::pair<Seconds, Seconds> bestOfAlternating(const std::function<void()> &measured,
+                                              const std::function<void()> &floor)
+{
+    measured();
+    floor();
+    Seconds bestMeasured, bestFloor;
+    for (int i = 0; i < kRuns; ++i) {
+        bestMeasured = best(bestMeasured, secondsOf(measured));
+        bestFloor = best(bestFloor, secondsOf(floor));
+    }
+    return {bestMeasured, bestFloor};
+}
+
+void out(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void requireNoMessage(const SilentPrompter &prompter, const char *step)
+{
+    if (!prompter.messages.isEmpty())
+        throw TolmError(QStringLiteral("%1 showed: %2").arg(QLatin1String(step), prompter.messages.join(QStringLiteral(" | "))));
+}
+
+int run(const QString &folder, const QDate &from, const QDate &to)
+{
+    SilentPrompter prompter;
+    setProgramFolder(folder);
+    // The practice's regional settings: the decimal comma in the file.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+
+    TDataModule1 dm;
+    requireNoMessage(prompter, "start-up");
+    if (!dm.listDB || dm.listDB->empty() || !dm.MTableAssIntest.hasCurrent())
+        throw TolmError(QStringLiteral("Tolm.ini in %1 names no patient database or no heading").arg(folder));
+    out(QStringLiteral("databases=%1 heading=%2 sezionale=%3 period=%4..%5")
+            .arg(dm.listDB->size())
+            .arg(dm.MTableAssIntest.currentSigla(), dm.MTableAssIntest.currentSezionale(),
+                 from.toString(Qt::ISODate), to.toString(Qt::ISODate)));
+
+    // Memory: an extraction that finds nothing attaches every database and
+    // prepares the query; the heap it leaves is the base for the first real
+    // extraction into the empty table.
+    dm.EstraiDati(1, from.addDays(-30), from.addDays(-1));
+    requireNoMessage(prompter, "empty extraction");
+    const qint64 heapBefore = Memory::heapInUse();
+    const qint64 rssBefore = Memory::residentBytes();
+    const double firstExtraction = secondsOf([&] { dm.EstraiDati(1, from, to); }).wall;
+    requireNoMessage(prompter, "extraction");
+    const qint64 heapAfter = Memory::heapInUse();
+    const qint64 rssAfter = Memory::residentBytes();
+    const qint64 held = dm.dxMemDataFatture.size();
+    if (held == 0)
+        throw TolmError(QStringLiteral("the extraction found no invoice"));
+    const double bytesPerInvoice = double(heapAfter - heapBefore) / double(held);
+    out(QStringLiteral("first_extraction_s=%1 (into the empty table)").arg(firstExtraction, 0, 'f', 3));
+    out(QStringLiteral("heap_growth_bytes=%1 rss_growth_bytes=%2 sizeof_record=%3 rss_per_invoice=%4")
+            .arg(heapAfter - heapBefore)
+            .arg(rssAfter - rssBefore)
+            .arg(sizeof(InvoiceRecord))
+            .arg(double(rssAfter - rssBefore) / double(held), 0, 'f', 1));
+
+    // Extraction against the bare fetch loop.
+    const ProfileFile ini(settingsFilePath());
+    RawFetchRequest request;
+    request.databases = ini.sectionValues(QStringLiteral("File"));
+    request.user = toAnsi(ini.readString(QStringLiteral("Database"), QStringLiteral("user"), QStringLiteral("SYSDBA")));
+    request.password = toAnsi(ini.readString(QStringLiteral("Database"), QStringLiteral("pwd"), QString()));
+    request.characterSet = QByteArrayLiteral("ISO8859_1");
+    request.from = from;
+    request.to = to;
+    request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
+    qint64 fetched = 0;
+    const auto [extraction, fetchLoop] =
+        bestOfAlternating([&] { dm.EstraiDati(1, from, to); }, [&] { fetched = rawFetch(request); });
+    requireNoMessage(prompter, "extraction");
+    if (fetched != held || dm.dxMemDataFatture.size() != held)
+        throw TolmError(QStringLiteral("the fetch loop read %1 rows, the extraction %2").arg(fetched).arg(held));
+    out(QStringLiteral("extraction_s=%1 fetch_loop_s=%2 (best of %3; cpu %4 s and %5 s, ratio %6)")
+            .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3).arg(kRuns)
+            .arg(extraction.cpu, 0, 'f', 3).arg(fetchLoop.cpu, 0, 'f', 3)
+            .arg(extraction.cpu / fetchLoop.cpu, 0, 'f', 3));
+
+    // Export against one plain write of the same bytes.
+    const ExportSettings settings = dm.impostazioniEsportazione();
+    const QString exportPath = nomeFileEsportazione(settings, dm.MTableAssIntest.currentSezionale());
+    dm.EstraiDati(2, QDate(), QDate());
+    requireNoMessage(prompter, "export");
+    QFile written(exportPath);
+    if (!written.open(QIODevice::ReadOnly))
+        throw TolmError(QStringLiteral("no export file at %1").arg(exportPath));
+    const QByteArray content = written.readAll();
+    written.close();
+    const QString exportFolder = QFileInfo(exportPath).path();
+    const auto [exportTime, plainTime] = bestOfAlternating(
+        [&] { dm.EstraiDati(2, QDate(), QDate()); },
+        [&] { plainWrite(exportFolder, QStringLiteral("plain-write.csv"), content); });
+    requireNoMessage(prompter, "export");
+    out(QStringLiteral("export_s=%1 plain_write_s=%2 file_bytes=%3 (best of %4)")
+            .arg(exportTime.wall, 0, 'f', 3).arg(plainTime.wall, 0, 'f', 3).arg(content.size()).arg(kRuns));
+    QFile::remove(exportFolder + QStringLiteral("/plain-write.csv"));
+
+    // The grid of the main window.
+    const GridTiming grid = measureGridResetPaint(dm, from, to);
+    requireNoMessage(prompter, "grid");
+    out(QStringLiteral("grid_view_reset_ms=%1").arg(grid.viewResetMs, 0, 'f', 1));
+    out(QStringLiteral("grid_reset_paint_ms=%1").arg(grid.totalMs, 0, 'f', 1));
+
+    out(QStringLiteral("invoices=%1").arg(held));
+    out(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));
+    out(QStringLiteral("export_ratio=%1").arg(exportTime.wall / plainTime.wall, 0, 'f', 3));
+    out(QStringLiteral("bytes_per_invoice=%1").arg(bytesPerInvoice, 0, 'f', 1));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const QDate from = QDate::fromString(args.value(2), Qt::ISODate);
+    const QDate to = QDate::fromString(args.value(3), Qt::ISODate);
+    if (args.size() != 4 || !from.isValid() || !to.isValid()) {
+        std::fprintf(stderr, "usage: tolm-bench <folder with Tolm.ini> <first day yyyy-mm-dd> <last day>\n");
+        return 2;
+    }
+    try {
+        return run(args.at(1), from, to);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "tolm-bench: %s\n", qPrintable(errorText(error)));
+        return 1;
+    }
+}
