@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDate>
+
+// The date range the main window starts with, chosen by the setting
+// "PeriodoSalvataggio":
+//   0 today                      4 yesterday
+//   1 Monday of this week..today 5 Monday..Sunday of the week before
+//   2 first of the month..today  6 first..last day of the month before
+//   3 1 January..today
+// Weeks begin on Monday: a Sunday belongs to the week that began six days
+// earlier. Any other value gives 1 January 2013 for both dates (the pickers'
+// value before the preset is applied).
+struct Periodo
+{
+    QDate dal;
+    QDate al;
+};
+
+Periodo periodoPredefinito(int preset, const QDate &oggi);

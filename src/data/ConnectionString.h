@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// One patient database as the database list shows it: a host (empty for a
+// local database) and the path or name of the file on that host. Neither
+// text is cut, however long.
+struct Connessione
+{
+    QString host;
+    QString file;
+};
+
+// Splits a connection string, trying its forms in this order:
+//   \\host\file   named pipe (without a backslash after the host the text
+//                 is reported with "Errore" and kept whole as the file)
+//   file          local: no colon, or the first colon is a drive letter's
+//   host@file     SPX: only when the "@" stands before the first colon
+//   host:file     TCP
+// Nothing is trimmed or changed in case.
+Connessione analizzaconnessione(const QString &testo);
+
+// The text stored for a row of the database list: host, ":" and file, or the
+// file alone when there is no host.
+QString testoConnessione(const QString &host, const QString &file);
+
+// A file chosen in the file-open dialog, as the server sees it. A network
+// name \\srv\d\dati\x.fdb gives host srv and file d:\dati\x.fdb (the share is
+// taken for the server's drive letter); any other name is a local path and
+// gives no host.
+struct FileScelto
+{
+    QString file;
+    std::optional<QString> host;
+};
+
+FileScelto separahost(const QString &nomeCompleto);

@@ -1,0 +1,74 @@
+#include "dialogs/TRecordDlg.h"
+
+#include "dialogs/DialogPlacement.h"
+#include "platform/ErrorReport.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TRecordDlg::TRecordDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Gestione Record"));
+
+    LabelName = new QLabel(QStringLiteral("LabelName"), this);
+    EditName = new QLineEdit(this);
+    LabelValue = new QLabel(QStringLiteral("LabelValue"), this);
+    EditValue = new QLineEdit(this);
+    EditName->setMinimumWidth(220);
+    EditValue->setMinimumWidth(220);
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *campi = new QGridLayout;
+    campi->addWidget(LabelName, 0, 0);
+    campi->addWidget(EditName, 0, 1);
+    campi->addWidget(LabelValue, 1, 0);
+    campi->addWidget(EditValue, 1, 1);
+
+    auto *pulsanti = new QHBoxLayout;
+    pulsanti->addStretch();
+    pulsanti->addWidget(OKBtn);
+    pulsanti->addWidget(CancelBtn);
+    pulsanti->addStretch();
+
+    auto *principale = new QVBoxLayout(this);
+    principale->addLayout(campi);
+    principale->addSpacing(8);
+    principale->addLayout(pulsanti);
+    principale->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TRecordDlg::done(int result)
+{
+    guarded([&] { FormCloseQuery(result); });
+    QDialog::done(result);
+}
+
+void TRecordDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    centraSulloSchermo(this);
+}
+
+void TRecordDlg::FormCloseQuery(int result)
+{
+    if (result != QDialog::Accepted || !ListBox)
+        return;
+    const QString riga = EditName->text() + QLatin1Char('=') + EditValue->text();
+    if (TipoAzione == QLatin1String("A")) {
+        ListBox->addItem(riga);
+    } else if (TipoAzione == QLatin1String("M")) {
+        if (QListWidgetItem *scelta = ListBox->item(ListBox->currentRow()))
+            scelta->setText(riga);
+    }
+}

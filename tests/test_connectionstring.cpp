@@ -1,0 +1,78 @@
+#include "data/ConnectionString.h"
+
+// GCC 12 reports a false "maybe uninitialized" inside std::optional<QString>.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/TestPrompter.h"
+#pragma GCC diagnostic pop
+
+#include <QTest>
+
+class TestConnectionString : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void analizzaEScrive_data();
+    void analizzaEScrive();
+};
+
+void TestConnectionString::analizzaEScrive_data()
+{
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("scritto");
+    QTest::addColumn<bool>("errore");
+
+    const QString bs = QStringLiteral("\\");
+    const QString dati = QStringLiteral("C:\\dati\\x.fdb");
+
+    QTest::newRow("tcp") << "srv:" + dati << "srv" << dati << "srv:" + dati << false;
+    QTest::newRow("tcp with port") << "srv/3051:" + dati << "srv/3051" << dati << "srv/3051:" + dati << false;
+    QTest::newRow("tcp empty file") << "srv:" << "srv" << "" << "srv:" << false;
+    QTest::newRow("drive letter") << dati << "" << dati << dati << false;
+    QTest::newRow("one-letter host is a drive") << "a:C:\\x.fdb" << "" << "a:C:\\x.fdb" << "a:C:\\x.fdb" << false;
+    QTest::newRow("bare name") << "pazienti.fdb" << "" << "pazienti.fdb" << "pazienti.fdb" << false;
+    QTest::newRow("unix path") << "/dati/x.fdb" << "" << "/dati/x.fdb" << "/dati/x.fdb" << false;
+    QTest::newRow("empty") << "" << "" << "" << "" << false;
+    QTest::newRow("named pipe") << bs + bs + "srv" + bs + dati << "srv" << dati << "srv:" + dati << false;
+    QTest::newRow("named pipe share path") << "\\\\srv\\dati\\x.fdb" << "srv" << "dati\\x.fdb" << "srv:dati\\x.fdb" << false;
+    QTest::newRow("spx") << "srv@" + dati << "srv" << dati << "srv:" + dati << false;
+    QTest::newRow("at sign without colon is local") << "srv@x.fdb" << "" << "srv@x.fdb" << "srv@x.fdb" << false;
+
+    // A named pipe without a backslash after the host is kept whole.
+    QTest::newRow("named pipe without path") << "\\\\srv" << "" << "\\\\srv" << "\\\\srv" << true;
+    QTest::newRow("named pipe with colon, no path") << "\\\\srv:C:x.fdb" << "" << "\\\\srv:C:x.fdb"
+                                                    << "\\\\srv:C:x.fdb" << true;
+    // "@" after the first colon belongs to the file of a TCP text.
+    QTest::newRow("at sign in the tcp file") << "srv:C:\\dati\\a@b.fdb" << "srv" << "C:\\dati\\a@b.fdb"
+                                             << "srv:C:\\dati\\a@b.fdb" << false;
+
+    const QString hostLungo(60, QLatin1Char('h'));
+    const QString fileLungo = "C:\\" + QString(400, QLatin1Char('f')) + ".fdb";
+    QTest::newRow("long host and file held whole") << hostLungo + ":" + fileLungo << hostLungo << fileLungo
+                                                   << hostLungo + ":" + fileLungo << false;
+    QTest::newRow("accents kept") << "Studio:C:\\Città\\è.fdb" << "Studio" << "C:\\Città\\è.fdb"
+                                  << "Studio:C:\\Città\\è.fdb" << false;
+}
+
+void TestConnectionString::analizzaEScrive()
+{
+    QFETCH(QString, testo);
+    QFETCH(QString, host);
+    QFETCH(QString, file);
+    QFETCH(QString, scritto);
+    QFETCH(bool, errore);
+
+    TestPrompter prompter;
+    const Connessione connessione = analizzaconnessione(testo);
+    QCOMPARE(connessione.host, host);
+    QCOMPARE(connessione.file, file);
+    QCOMPARE(testoConnessione(connessione.host, connessione.file), scritto);
+    QCOMPARE(prompter.all, errore ? QStringList{QStringLiteral("Errore")} : QStringList());
+    QCOMPARE(prompter.informations.size(), errore ? 1 : 0);
+}
+
+QTEST_APPLESS_MAIN(TestConnectionString)
+#include "test_connectionstring.moc"
