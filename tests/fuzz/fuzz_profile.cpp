@@ -296,8 +296,12 @@ void run(ProfileFile &ini, QByteArrayView operation)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // A tmpfs keeps the many small rewrites off the disk.
-    const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    // TOLM_FUZZ_TMP names the folder to work in (tests/fuzz/run sets it and
+    // removes it, also after a finding); else a tmpfs keeps the many small
+    // rewrites off the disk.
+    QString base = qEnvironmentVariable("TOLM_FUZZ_TMP");
+    if (base.isEmpty())
+        base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     folder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/tolm-fuzz-profile-XXXXXX"));
     if (!folder->isValid())
         fail("no temporary folder", base);
