@@ -1,0 +1,339 @@
+// Fuzz target for the settings file: an arbitrary file, then a script of
+// writes, erasures and reads on it.
+//
+// Input: the bytes of the initial file up to the first 0xFF byte (nothing
+// before it: no file at all); after it, up to eight operations separated by
+// 0xFF. An operation is a letter and its fields separated by 0x1F, each
+// field taken as UTF-8 (bytes that are not UTF-8 become U+FFFD):
+//   w section 1F key 1F value      writeString
+//   i section 1F key 1F 4 bytes    writeInteger of the bytes, little endian
+//   e section                      eraseSection
+//   r section 1F key               every kind of read
+// Any other first byte picks one of the four by its value.
+//
+// Checked: no read or write crashes or throws; the readers agree with each
+// other; a value written reads back as the reader shows any value (line
+// breaks written as blanks, the blanks around it and one pair of enclosing
+// quotes dropped, cut at 2047 characters); a whole number written reads back
+// as itself; every other key of the file reads as before; after an erase no
+// key of that section is left.
+//
+// Names that a private-profile file cannot hold are written as well, but
+// checked for crashes only: the empty name, names with blanks at either end
+// or with a line break or "]", and key names with "=" or beginning with ";"
+// (a comment) or "[" (a section header). Windows cannot read those back
+// either.
+#include "platform/AnsiCodePage.h"
+#include "platform/ProfileFile.h"
+#include "platform/TolmError.h"
+
+#include <QByteArrayView>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace {
+
+constexpr char kOperationSeparator = '\xFF';
+constexpr char kFieldSeparator = '\x1F';
+constexpr int kMaxOperations = 8;
+constexpr int kMaxSections = 16;
+constexpr qsizetype kMaxValueLength = 2047;
+// No value can hold a line feed: it ends the line.
+const QString kAbsent = QStringLiteral("\n");
+
+std::unique_ptr<QTemporaryDir> folder;
+QString iniPath;
+
+[[noreturn]] void fail(const char *what, const QString &detail)
+{
+    std::fprintf(stderr, "fuzz_profile: %s\n%s\n", what, detail.toUtf8().constData());
+    std::abort();
+}
+
+void check(bool ok, const char *what, const QString &detail = QString())
+{
+    if (!ok)
+        fail(what, detail);
+}
+
+QString quoted(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
+// How the reader matches a name of the file with a name asked for.
+bool sameName(const QString &inFile, const QString &asked)
+{
+    return inFile.compare(asked.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+bool holdableSection(const QString &name)
+{
+    return !name.isEmpty() && !name.front().isSpace() && !name.back().isSpace() && !name.contains(u'\r')
+           && !name.contains(u'\n') && !name.contains(u']');
+}
+
+bool holdableKey(const QString &name)
+{
+    return holdableSection(name) && !name.contains(u'=') && !name.startsWith(u';') && !name.startsWith(u'[');
+}
+
+// What reading gives for a value written as it stands.
+QString readBack(QString value)
+{
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    value = value.trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value.left(kMaxValueLength);
+}
+
+QString lineName(const QString &line)
+{
+    return line.left(line.indexOf(u'='));
+}
+
+QString lineValue(const QString &line)
+{
+    return line.mid(line.indexOf(u'=') + 1);
+}
+
+// The names of the sections that the file holds now, each once.
+QStringList sectionNames()
+{
+    QFile file(iniPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = fromAnsi(bytes);
+
+    QStringList names;
+    for (const QString &line : text.split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        const qsizetype close = trimmed.indexOf(u']');
+        if (!trimmed.startsWith(u'[') || close < 0)
+            continue;
+        const QString name = trimmed.mid(1, close - 1).trimmed();
+        if (!names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+        if (names.size() == kMaxSections)
+            break;
+    }
+    return names;
+}
+
+using Snapshot = QList<std::pair<QString, QStringList>>;
+
+Snapshot snapshot(const ProfileFile &ini)
+{
+    Snapshot result;
+    for (const QString &name : sectionNames())
+        result.append({name, ini.sectionLines(name)});
+    return result;
+}
+
+QStringList withoutKey(const QStringList &lines, const QString &key)
+{
+    QStringList result;
+    for (const QString &line : lines)
+        if (!sameName(lineName(line), key))
+            result.append(line);
+    return result;
+}
+
+// Every section but the one named reads as before; in the one named, every
+// key but the one named (none: the whole section is skipped).
+void checkOthersUnchanged(const ProfileFile &ini, const Snapshot &before, const QString &section,
+                          const QString *key)
+{
+    for (const auto &[name, lines] : before) {
+        const QStringList now = ini.sectionLines(name);
+        if (!sameName(name, section)) {
+            check(now == lines, "another section changed", quoted(name));
+        } else if (key) {
+            check(withoutKey(now, *key) == withoutKey(lines, *key), "another key of the section changed",
+                  quoted(name));
+        }
+    }
+}
+
+// Reads a key and its section in every way; the readers must agree.
+void readEverything(const ProfileFile &ini, const QString &section, const QString &key)
+{
+    const QString value = ini.readString(section, key, kAbsent);
+    ini.readInteger(section, key, 7);
+    ini.readBool(section, key, true);
+    const QStringList keys = ini.sectionKeys(section);
+    const QStringList lines = ini.sectionLines(section);
+    const QStringList values = ini.sectionValues(section);
+    check(keys.size() == lines.size() && keys.size() == values.size(), "section listings differ in length",
+          quoted(section));
+
+    QString listed = kAbsent;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        check(lineName(lines[i]) == keys[i], "section listings differ in key names", quoted(section));
+        check(!keys[i].isEmpty(), "empty key name listed", quoted(section));
+        if (listed == kAbsent && sameName(keys[i], key))
+            listed = lineValue(lines[i]);
+    }
+    check(value == listed, "readString and sectionLines disagree",
+          quoted(section) + u' ' + quoted(key) + u' ' + quoted(value) + u' ' + quoted(listed));
+    check(value == kAbsent || value.size() <= kMaxValueLength, "value longer than 2047", quoted(key));
+}
+
+void writeText(ProfileFile &ini, const QString &section, const QString &key, const QString &value)
+{
+    if (!holdableSection(section) || !holdableKey(key)) {
+        ini.writeString(section, key, value);
+        readEverything(ini, section, key);
+        return;
+    }
+    const Snapshot before = snapshot(ini);
+    ini.writeString(section, key, value);
+    const QString expected = readBack(value);
+    const QString got = ini.readString(section, key, kAbsent);
+    check(got == expected, "value does not read back",
+          quoted(section) + u' ' + quoted(key) + u' ' + quoted(got) + u' ' + quoted(expected));
+    readEverything(ini, section, key);
+    checkOthersUnchanged(ini, before, section, &key);
+}
+
+void writeNumber(ProfileFile &ini, const QString &section, const QString &key, int value)
+{
+    if (!holdableSection(section) || !holdableKey(key)) {
+        ini.writeInteger(section, key, value);
+        readEverything(ini, section, key);
+        return;
+    }
+    const Snapshot before = snapshot(ini);
+    ini.writeInteger(section, key, value);
+    check(ini.readInteger(section, key, ~value) == value, "number does not read back", QString::number(value));
+    check(ini.readBool(section, key, value == 0) == (value != 0), "flag does not read back", QString::number(value));
+    readEverything(ini, section, key);
+    checkOthersUnchanged(ini, before, section, &key);
+}
+
+void erase(ProfileFile &ini, const QString &section)
+{
+    const Snapshot before = snapshot(ini);
+    const QStringList keys = ini.sectionKeys(section);
+    ini.eraseSection(section);
+    check(ini.sectionKeys(section).isEmpty(), "erased section still has keys", quoted(section));
+    for (const QString &key : keys)
+        check(ini.readString(section, key, kAbsent) == kAbsent, "erased key still reads", quoted(key));
+    checkOthersUnchanged(ini, before, section, nullptr);
+}
+
+void readAllSections(const ProfileFile &ini)
+{
+    // Each read parses the whole file again: a sample is enough.
+    constexpr qsizetype kMaxReadSections = 8;
+    constexpr qsizetype kMaxReadKeys = 4;
+    for (const QString &name : sectionNames().mid(0, kMaxReadSections))
+        for (const QString &key : ini.sectionKeys(name).mid(0, kMaxReadKeys))
+            readEverything(ini, name, key);
+}
+
+void run(ProfileFile &ini, QByteArrayView operation)
+{
+    if (operation.isEmpty())
+        return;
+    char kind = operation.front();
+    if (kind != 'w' && kind != 'i' && kind != 'e' && kind != 'r')
+        kind = "wier"[static_cast<unsigned char>(kind) % 4];
+
+    QList<QByteArrayView> fields;
+    QByteArrayView rest = operation.sliced(1);
+    for (int i = 0; i < 2; ++i) {
+        const qsizetype end = rest.indexOf(kFieldSeparator);
+        if (end < 0)
+            break;
+        fields.append(rest.first(end));
+        rest = rest.sliced(end + 1);
+    }
+    fields.append(rest);
+    while (fields.size() < 3)
+        fields.append(QByteArrayView());
+
+    const QString section = QString::fromUtf8(fields[0]);
+    const QString key = QString::fromUtf8(fields[1]);
+    switch (kind) {
+    case 'w':
+        writeText(ini, section, key, QString::fromUtf8(fields[2]));
+        break;
+    case 'i': {
+        std::uint32_t bits = 0;
+        if (!fields[2].isEmpty())
+            std::memcpy(&bits, fields[2].data(), std::min<size_t>(sizeof bits, size_t(fields[2].size())));
+        writeNumber(ini, section, key, int(bits));
+        break;
+    }
+    case 'e':
+        erase(ini, section);
+        break;
+    default:
+        readEverything(ini, section, key);
+        break;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // TOLM_FUZZ_TMP names the folder to work in (tests/fuzz/run sets it and
+    // removes it, also after a finding); else a tmpfs keeps the many small
+    // rewrites off the disk.
+    QString base = qEnvironmentVariable("TOLM_FUZZ_TMP");
+    if (base.isEmpty())
+        base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    folder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/tolm-fuzz-profile-XXXXXX"));
+    if (!folder->isValid())
+        fail("no temporary folder", base);
+    iniPath = folder->filePath(QStringLiteral("Tolm.ini"));
+    std::atexit([] { folder.reset(); });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
+{
+    QByteArrayView input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const qsizetype fileEnd = input.indexOf(kOperationSeparator);
+    const QByteArrayView fileBytes = fileEnd < 0 ? input : input.first(fileEnd);
+
+    QFile::remove(iniPath);
+    if (!fileBytes.isEmpty()) {
+        QFile file(iniPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(fileBytes.data(), fileBytes.size()) != fileBytes.size())
+            fail("cannot write the file", iniPath);
+    }
+
+    ProfileFile ini(iniPath);
+    try {
+        readAllSections(ini);
+        QByteArrayView rest = fileEnd < 0 ? QByteArrayView() : input.sliced(fileEnd + 1);
+        for (int count = 0; count < kMaxOperations && !rest.isEmpty(); ++count) {
+            const qsizetype end = rest.indexOf(kOperationSeparator);
+            run(ini, end < 0 ? rest : rest.first(end));
+            rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+        }
+    } catch (const TolmError &e) {
+        fail("unexpected error", e.message());
+    }
+    return 0;
+}
