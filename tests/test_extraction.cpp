@@ -510,10 +510,7 @@ void TestExtraction::unusualDatabaseNames()
     const QString name = throughServer ? FbFixture::serverConnectionString(database) : database;
     Program p(settings(m_config, {name}, QStringLiteral("[Database]\npwd=%1\n").arg(FbFixture::serverPassword())));
     selectHeading(*p.dm, "01");
-    // The client layer hands the name over as Windows-1252 bytes, but file
-    // names here are UTF-8: the client refuses the name ("Cannot
-    // transliterate character between character sets").
-    QEXPECT_FAIL("accents and blanks", "IBDatabase::Open passes the database name as Windows-1252", Abort);
+    // File names here are UTF-8: blanks and accents must reach the client whole.
     QCOMPARE(errorOf([&] { p.dm->EstraiDati(1, kFrom, kTo); }), QStringLiteral("<no error>"));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), QByteArrayList{"Rossi"});
 }

@@ -114,8 +114,12 @@ void IBDatabase::Open()
 
     int dialect = 3;
     Charset charset = Charset::Ansi;
-    const QByteArray dpb = buildDpb(&dialect, &charset);
-    const QByteArray name = toAnsi(m_databaseName);
+    QByteArray dpb = buildDpb(&dialect, &charset);
+    // File names on this platform are UTF-8: say so to the client, which
+    // otherwise reads the name in the connection's character set.
+    dpb.append(char(isc_dpb_utf8_filename));
+    dpb.append(char(0));
+    const QByteArray name = m_databaseName.toUtf8();
     if (name.size() > SHRT_MAX)
         throw TolmError(QStringLiteral("Database name too long"));
 

@@ -26,7 +26,12 @@ struct InvoiceRecord
     FixedText<2> provincia;
 
     // The sum of the four amounts, withholding tax included.
-    qint64 totale() const { return importo + bollo + importoiva + importora; }
+    // Summed in unsigned arithmetic: amounts near the ends of the range wrap
+    // instead of being undefined; real invoices are far from there.
+    qint64 totale() const
+    {
+        return qint64(quint64(importo) + quint64(bollo) + quint64(importoiva) + quint64(importora));
+    }
     // "Fattura Emessa" for a zero or positive amount, else "Nota di Credito".
     QByteArray descrizione() const
     {
