@@ -54,11 +54,11 @@ QDateEdit *selettoreData(QWidget *parent, const QString &name, int left, int top
     return picker;
 }
 
-QFont grassetto(const QFont &base, int pointSize)
+QFont grassetto(const QFont &base, int pixelSize)
 {
     QFont font = base;
     font.setBold(true);
-    font.setPointSize(pointSize);
+    font.setPixelSize(pixelSize);
     return font;
 }
 } // namespace
@@ -73,8 +73,11 @@ TFormMain::TFormMain(TDataModule1 &dataModule, QWidget *parent) : QWidget(parent
 void TFormMain::creaControlli()
 {
     setWindowTitle(QStringLiteral("Esportazione Dati Tolm"));
+    // Tahoma, 11 pixels high; where it is missing, a face of similar width.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPointSize(8);
+    tahoma.setPixelSize(11);
     setFont(tahoma);
     resize(758, 586);
 
@@ -109,16 +112,16 @@ void TFormMain::creaControlli()
     DBTextSezionale->setGeometry(616, 9, 22, 17);
     Button2 = pulsante(Panel1, QStringLiteral("Button2"), QStringLiteral("Configura"), 675, 5);
     Label4 = etichetta(Panel1, QStringLiteral("Esporta in"), 151, 30);
-    Label4->setFont(grassetto(font(), 10));
+    Label4->setFont(grassetto(font(), 13));
     Label4->adjustSize();
     Label3 = etichetta(Panel1, QString(), 221, 30);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setFont(grassetto(font(), 10));
+    Label3->setFont(grassetto(font(), 13));
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->installEventFilter(this);
     LabelConfig = etichetta(Panel1, QString(), 151, 50);
     LabelConfig->setObjectName(QStringLiteral("LabelConfig"));
-    LabelConfig->setFont(grassetto(font(), 8));
+    LabelConfig->setFont(grassetto(font(), 11));
 
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -287,7 +290,7 @@ void TFormMain::adattaColonne()
 {
     if (m_colonneImpostate || m_dm.dxMemDataFatture.columnCount() == 0)
         return;
-    const int charWidth = DBGrid1->fontMetrics().averageCharWidth();
+    const int charWidth = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     const int padding = 8;
     for (int c = 0; c < InvoiceTable::ColumnCount; ++c) {
         const auto &field = InvoiceTable::field(c);
