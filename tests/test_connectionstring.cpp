@@ -49,6 +49,15 @@ void TestConnectionString::analizzaEScrive_data()
     QTest::newRow("at sign in the tcp file") << "srv:C:\\dati\\a@b.fdb" << "srv" << "C:\\dati\\a@b.fdb"
                                              << "srv:C:\\dati\\a@b.fdb" << false;
 
+    // Where host:file would read back as another host or file, the entry
+    // keeps its own text.
+    QTest::newRow("one-letter pipe host") << "\\\\a\\x.fdb" << "a" << "x.fdb" << "\\\\a\\x.fdb" << false;
+    QTest::newRow("one-letter spx host") << "a@x:y" << "a" << "x:y" << "a@x:y" << false;
+    QTest::newRow("pipe host with colon") << "\\\\a:b\\x" << "a:b" << "x" << "\\\\a:b\\x" << false;
+    QTest::newRow("pipe host with at sign") << "\\\\h@x\\f" << "h@x" << "f" << "\\\\h@x\\f" << false;
+    QTest::newRow("empty tcp host") << ":x.fdb" << "" << "x.fdb" << ":x.fdb" << false;
+    QTest::newRow("empty spx host") << "@C:\\x" << "" << "C:\\x" << "@C:\\x" << false;
+
     const QString hostLungo(60, QLatin1Char('h'));
     const QString fileLungo = "C:\\" + QString(400, QLatin1Char('f')) + ".fdb";
     QTest::newRow("long host and file held whole") << hostLungo + ":" + fileLungo << hostLungo << fileLungo
@@ -69,7 +78,7 @@ void TestConnectionString::analizzaEScrive()
     const Connessione connessione = analizzaconnessione(testo);
     QCOMPARE(connessione.host, host);
     QCOMPARE(connessione.file, file);
-    QCOMPARE(testoConnessione(connessione.host, connessione.file), scritto);
+    QCOMPARE(testoConfermato(connessione), scritto);
     QCOMPARE(prompter.all, errore ? QStringList{QStringLiteral("Errore")} : QStringList());
     QCOMPARE(prompter.informations.size(), errore ? 1 : 0);
 }

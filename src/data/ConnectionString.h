@@ -11,6 +11,8 @@ struct Connessione
 {
     QString host;
     QString file;
+    // The text the row was read from; empty for a row added in the dialog.
+    QString originale = {};
 };
 
 // Splits a connection string, trying its forms in this order:
@@ -35,5 +37,10 @@ struct FileScelto
     QString file;
     std::optional<QString> host;
 };
+
+// The text stored for a row when the list is confirmed: host:file, or the
+// file alone; a row read from the settings keeps its own text where that form
+// would not read back as the same host and file.
+QString testoConfermato(const Connessione &riga);
 
 FileScelto separahost(const QString &nomeCompleto);

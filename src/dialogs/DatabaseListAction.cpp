@@ -23,5 +23,5 @@ void eseguiElencoDatabase(QWidget *parent)
     impostazioni.eraseSection(sezioneFile);
     int chiave = 1;
     for (const Connessione &riga : elenco.righe())
-        impostazioni.writeString(sezioneFile, QString::number(chiave++), testoConnessione(riga.host, riga.file));
+        impostazioni.writeString(sezioneFile, QString::number(chiave++), testoConfermato(riga));
 }
