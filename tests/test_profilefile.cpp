@@ -62,6 +62,8 @@ private slots:
     void write();
     void eraseSection_data();
     void eraseSection();
+    void replaceSection_data();
+    void replaceSection();
     void accentedTextRoundTrip();
     void windows1252File();
     void garbageAndBinaryBytes();
@@ -294,6 +296,43 @@ void TestProfileFile::eraseSection()
     QCOMPARE(folder.readIni(), after);
 }
 
+using Entries = QList<std::pair<QString, QString>>;
+
+void TestProfileFile::replaceSection_data()
+{
+    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::addColumn<Entries>("entries");
+    QTest::addColumn<QByteArray>("after");
+
+    const Entries two{{"1", "a.fdb"}, {"2", "host:b.fdb"}};
+    QTest::newRow("moves to the end, every copy replaced")
+        << QByteArray("[s]\n1=old\n\n[A]\na=1\n[S]\n9=x\n[B]\r\nb=2") << two
+        << QByteArray("[A]\na=1\n[B]\r\nb=2\n[S]\n1=a.fdb\n2=host:b.fdb\n");
+    QTest::newRow("creates the file") << QByteArray() << two << QByteArray("[S]\n1=a.fdb\n2=host:b.fdb\n");
+    QTest::newRow("CRLF file")
+        << QByteArray("[S]\r\n1=old\r\n[A]\r\na=1\r\n") << Entries{{" k ", "v\nw"}}
+        << QByteArray("[A]\r\na=1\r\n[S]\r\nk=v w\r\n");
+    QTest::newRow("repeated key: first spelling, last value")
+        << QByteArray("") << Entries{{"ab", "1"}, {"c", "2"}, {"AB", "3"}} << QByteArray("[S]\nab=3\nc=2\n");
+    QTest::newRow("no entries: no section") << QByteArray("[S]\n1=a\n[A]\na=1\n") << Entries()
+                                            << QByteArray("[A]\na=1\n");
+    QTest::newRow("no entries, no section: untouched") << QByteArray("[A]\na=1") << Entries()
+                                                       << QByteArray("[A]\na=1");
+}
+
+void TestProfileFile::replaceSection()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(Entries, entries);
+    QFETCH(QByteArray, after);
+    TestFolder folder;
+    if (!before.isNull())
+        folder.writeIni(before);
+    ProfileFile(folder.iniPath()).replaceSection("S", entries);
+    QCOMPARE(folder.readIni(), after);
+    QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+}
+
 void TestProfileFile::accentedTextRoundTrip()
 {
     TestFolder folder;
@@ -360,6 +399,7 @@ void TestProfileFile::refusesReadOnlyFile()
 
     QCOMPARE(writeError(ini, [](ProfileFile &f) { f.writeString("S", "k", "2"); }), expected);
     QCOMPARE(writeError(ini, [](ProfileFile &f) { f.eraseSection("S"); }), expected);
+    QCOMPARE(writeError(ini, [](ProfileFile &f) { f.replaceSection("S", {{"k", "2"}}); }), expected);
     QCOMPARE(folder.readIni(), content);
     QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
 }

@@ -231,15 +231,16 @@ void TDataModule1::leggiintestazioni()
 
 void TDataModule1::Riscriviintestazioni()
 {
-    ProfileFile inif(settingsFilePath());
-    inif.eraseSection(kSezioneAssociazioni);
+    QList<std::pair<QString, QString>> associazioni;
     for (int i = 0; i < MTableAssIntest.size(); ++i) {
         const AssociationTable::Row &row = MTableAssIntest.row(i);
         // A row without a code has no key to be written under.
         if (row.Sigla.isEmpty())
             continue;
-        inif.writeString(kSezioneAssociazioni, fromAnsi(row.Sigla), fromAnsi(row.Sezionale));
+        associazioni.append({fromAnsi(row.Sigla), fromAnsi(row.Sezionale)});
     }
+    // One replacement of the file: a failed write leaves the old section whole.
+    ProfileFile(settingsFilePath()).replaceSection(kSezioneAssociazioni, associazioni);
     configurazione->rileggisezionali();
 }
 

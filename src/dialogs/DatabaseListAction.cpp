@@ -20,8 +20,11 @@ void eseguiElencoDatabase(QWidget *parent)
     if (elenco.exec() != QDialog::Accepted)
         return;
 
-    impostazioni.eraseSection(sezioneFile);
+    // The list is written in one replacement of the file, so a failed write
+    // leaves the old list whole.
+    QList<std::pair<QString, QString>> voci;
     int chiave = 1;
     for (const Connessione &riga : elenco.righe())
-        impostazioni.writeString(sezioneFile, QString::number(chiave++), testoConfermato(riga));
+        voci.append({QString::number(chiave++), testoConfermato(riga)});
+    impostazioni.replaceSection(sezioneFile, voci);
 }

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -365,6 +366,45 @@ void ProfileFile::eraseSection(const QString &section)
         doc.lines.remove(found->header, found->end - found->header);
         found = findSection(doc, section, found->header);
     }
+    writeAll(serialize(doc));
+}
+
+void ProfileFile::replaceSection(const QString &section, const QList<std::pair<QString, QString>> &entries)
+{
+    bool unreadable = false;
+    Document doc = parse(readAll(&unreadable));
+    auto found = findSection(doc, section);
+    if (!found && entries.isEmpty() && !unreadable)
+        return;
+    ensureWritable();
+    if (unreadable)
+        failWrite(); // rewriting would lose what could not be read
+
+    while (found) {
+        doc.lines.remove(found->header, found->end - found->header);
+        found = findSection(doc, section, found->header);
+    }
+    if (entries.isEmpty()) {
+        writeAll(serialize(doc));
+        return;
+    }
+
+    QList<KeyLine> keys;
+    for (const auto &[key, value] : entries) {
+        const QString name = singleLine(key).trimmed();
+        const QString text = singleLine(value);
+        const auto same = std::find_if(keys.begin(), keys.end(),
+                                       [&](const KeyLine &k) { return sameName(k.name, name); });
+        if (same != keys.end())
+            same->value = text;
+        else
+            keys.append(KeyLine{name, text});
+    }
+    if (!doc.lines.isEmpty())
+        terminateLastLine(doc, doc.lines.size() - 1);
+    doc.lines.append(newLine(doc, u'[' + singleLine(section).trimmed() + u']'));
+    for (const KeyLine &key : keys)
+        doc.lines.append(newLine(doc, key.name + u'=' + key.value));
     writeAll(serialize(doc));
 }
 

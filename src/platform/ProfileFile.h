@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QList>
 #include <QStringList>
+
+#include <utility>
 
 // Access to one INI file with the behaviour of the Windows private-profile
 // functions. Holds only the path: every call reads the file afresh.
@@ -44,6 +47,12 @@ public:
     void writeBool(const QString &section, const QString &key, bool value);
     // Removes the section's header and all its lines.
     void eraseSection(const QString &section);
+    // Removes every copy of the section and appends it anew at the end of the
+    // file with the entries as key=value lines, all in one replacement of the
+    // file: a failure leaves the old section whole. A key given twice (in any
+    // case) keeps its first spelling and place and takes the last value, as
+    // writing the keys one after the other would. No entries: no section.
+    void replaceSection(const QString &section, const QList<std::pair<QString, QString>> &entries);
 
 private:
     // The file's bytes; empty when it is missing. A file that is present but

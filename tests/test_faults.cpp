@@ -1,0 +1,535 @@
+// Faults met in the office, against the real engine and real files: the
+// server going away mid-extraction, a full disk, a settings file that cannot
+// be written, files that are not databases, odd and hostile values.
+#include "data/IBDataSet.h"
+#include "data/IBDatabase.h"
+#include "data/IBTransaction.h"
+#include "data/TDataModule1.h"
+#include "dialogs/DatabaseListAction.h"
+#include "dialogs/TDlgOpenFile.h"
+#include "platform/ErrorReport.h"
+#include "platform/TolmError.h"
+#include "settings/TConfigurazione.h"
+#include "support/FbFixture.h"
+#include "support/TestFolder.h"
+// GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/TestPrompter.h"
+#pragma GCC diagnostic pop
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include <signal.h>
+
+namespace {
+
+const QDate kFrom(2025, 1, 1);
+const QDate kTo(2025, 1, 31);
+const QString kExportName = QStringLiteral("EsportazioneVelmora - Sezionale1.csv");
+
+// Tolm.ini: the configuration database, the patient databases and heading 01
+// on sezionale 1 (sezionale of "O'": 2); `more` is added at the end.
+QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
+{
+    QString text = QStringLiteral("[Config]\r\nfile=%1\r\n[File]\r\n").arg(config);
+    for (int i = 0; i < patients.size(); ++i)
+        text += QStringLiteral("%1=%2\r\n").arg(i + 1).arg(patients[i]);
+    text += QStringLiteral("[AssSezionale]\r\n01=1\r\nO'=2\r\n"
+                           "[Generale]\r\nCreaSottocartelle=0\r\nAttivita=1\r\nRegistro=V\r\n");
+    return (text + more).toUtf8();
+}
+
+// `count` invoices of heading 01 in January, generated inside the engine.
+QString manyInvoices(int count, const QString &heading = QStringLiteral("01"))
+{
+    return QStringLiteral(
+               "SET TERM ^ ;\n"
+               "EXECUTE BLOCK AS DECLARE i INTEGER = 0;\nBEGIN\n  WHILE (i < %1) DO BEGIN\n"
+               "    INSERT INTO contab (TIPO, DATA, INTESTAZIONE, NUMERO, COGNOME, NOME, CF, INDIRIZZO, CAP, CITTA,\n"
+               "      PROVINCIA, IMPORTO, IMPORTO_TASSE, IMPORTOIVA, IMPORTORA)\n"
+               "    VALUES (1, DATEADD(MOD(:i, 31) DAY TO DATE '2025-01-01'), %2, :i + 1, 'Rossi', 'Mario',\n"
+               "      'RSSMRA80A01H501U', 'Via Roma 1', '20100', 'Milano', 'MI', 100, 2, 22, 0);\n"
+               "    i = i + 1;\n  END\nEND^\nSET TERM ; ^\n")
+        .arg(count)
+        .arg(FbFixture::literal(heading));
+}
+
+template <typename Body>
+QString errorOf(Body body)
+{
+    try {
+        body();
+    } catch (const TolmError &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+void selectHeading(TDataModule1 &dm, const QByteArray &sigla)
+{
+    for (int i = 0; i < dm.MTableAssIntest.size(); ++i) {
+        if (dm.MTableAssIntest.row(i).Sigla == sigla) {
+            dm.MTableAssIntest.setCurrentRow(i);
+            return;
+        }
+    }
+    QFAIL("no such heading");
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+bool run(const QString &program, const QStringList &arguments, QString *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted() || !process.waitForFinished(120000))
+        return false;
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A small tmpfs on a folder while it lives; fill() takes every free block.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &path)
+        : m_path(path), m_mounted(run("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", path})) {}
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            run("umount", {m_path});
+    }
+    bool isMounted() const { return m_mounted; }
+    void fill() const
+    {
+        QFile filler(m_path + QStringLiteral("/.filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+
+private:
+    QString m_path;
+    bool m_mounted;
+};
+
+// A Firebird server of the test's own in a folder of its own, so that killing
+// it leaves the shared test server alone. Stopped when the object goes.
+class PrivateServer
+{
+public:
+    explicit PrivateServer(const QString &folder) : m_folder(folder) { m_started = start(); }
+    ~PrivateServer() { script({QStringLiteral("stop")}); }
+
+    bool started() const { return m_started; }
+    // "127.0.0.1/<port>"
+    const QString &address() const { return m_address; }
+    qint64 pid() const { return readWholeFile(m_folder + QStringLiteral("/firebird.pid")).trimmed().toLongLong(); }
+
+    bool start()
+    {
+        QString out;
+        if (!script({QStringLiteral("start")}, &out))
+            return false;
+        const auto match = QRegularExpression(QStringLiteral("TOLM_TEST_FB_SERVER=(\\S+)")).match(out);
+        m_address = match.captured(1);
+        return match.hasMatch();
+    }
+
+private:
+    bool script(const QStringList &arguments, QString *output = nullptr) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TOLM_FB_DIR"), m_folder);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TOLM_FIXTURES_DIR "/../../scripts/firebird-server"), arguments);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+            return false;
+        if (output)
+            *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        return true;
+    }
+
+    QString m_folder;
+    QString m_address;
+    bool m_started = false;
+};
+
+// Answers the next modal dialog with OK once its event loop runs.
+void acceptNextDialog()
+{
+    QTimer::singleShot(0, qApp, [] {
+        if (auto *list = qobject_cast<TDlgOpenFile *>(QApplication::activeModalWidget()))
+            QTest::mouseClick(list->OKBtn, Qt::LeftButton);
+    });
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir{QStringLiteral("/tmp/tolm-faults-XXXXXX")};
+    QString m_config;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    // A patient database of its own with the invoices of sql.
+    QString patients(const QString &name, const QString &sql);
+
+private slots:
+    void initTestCase();
+
+    void serverStopsDuringExtraction();
+    void diskFullDuringExport();
+    void settingsCannotBeWritten_data();
+    void settingsCannotBeWritten();
+    void notADatabase_data();
+    void notADatabase();
+    void quoteInHeadingCode();
+    void passwordNotInMessages();
+    void exportStaysInItsFolder_data();
+    void exportStaysInItsFolder();
+    void noTransactionLeftOpen();
+};
+
+QString TestFaults::patients(const QString &name, const QString &sql)
+{
+    const QString file = path(name);
+    if (!FbFixture::createPatientDatabase(file) || !FbFixture::runSql(file, sql))
+        return QString();
+    return file;
+}
+
+void TestFaults::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_config = path(QStringLiteral("config.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(m_config));
+    QVERIFY(FbFixture::runSql(m_config, FbFixture::insertHeading(QStringLiteral("01"), QStringLiteral("Studio Uno"))
+                                            + FbFixture::insertHeading(QStringLiteral("O'"), QStringLiteral("Studio O"))));
+}
+
+void TestFaults::serverStopsDuringExtraction()
+{
+    FB_REQUIRE_SERVER();
+    constexpr int kCount = 300000;
+    const QString database = patients(QStringLiteral("server-stops.fdb"), manyInvoices(kCount));
+    QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
+    PrivateServer server(path(QStringLiteral("private-server")));
+    QVERIFY(server.started());
+
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {server.address() + u':' + database},
+                             QStringLiteral("[Database]\r\npwd=%1\r\n").arg(FbFixture::serverPassword())));
+    TDataModule1 dm;
+    selectHeading(dm, "01");
+    QElapsedTimer clock;
+    clock.start();
+    dm.EstraiDati(1, kFrom, kTo);
+    const qint64 fullRead = clock.elapsed();
+    QCOMPARE(dm.dxMemDataFatture.size(), kCount);
+
+    // The server is killed a third of a full reading into the next one. Should
+    // the reading end first, the extraction after it meets the dead server.
+    const qint64 pid = server.pid();
+    QVERIFY(pid > 0);
+    std::thread killer([pid, fullRead] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fullRead / 3 + 1));
+        ::kill(pid_t(pid), SIGKILL);
+    });
+    QString error = errorOf([&] { dm.EstraiDati(1, kFrom, kTo); });
+    killer.join();
+    if (error == QStringLiteral("<no error>")) {
+        qInfo("the reading ended before the server did");
+        error = errorOf([&] { dm.EstraiDati(1, kFrom, kTo); });
+    }
+    QVERIFY2(error.contains(QLatin1String("connection"), Qt::CaseInsensitive)
+                 || error.contains(QLatin1String("network"), Qt::CaseInsensitive),
+             qPrintable(error));
+    QVERIFY(dm.dxMemDataFatture.size() < kCount);
+
+    // Back up: the same connection reads everything again.
+    QVERIFY(server.start());
+    (*dm.listDB)[0]->setDatabaseName(server.address() + u':' + database); // the port may have changed
+    QCOMPARE(errorOf([&] { dm.EstraiDati(1, kFrom, kTo); }), QStringLiteral("<no error>"));
+    QCOMPARE(dm.dxMemDataFatture.size(), kCount);
+    QCOMPARE(prompter.all, QStringList());
+}
+
+void TestFaults::diskFullDuringExport()
+{
+    const QString database = patients(QStringLiteral("export-disk.fdb"), manyInvoices(2000));
+    QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
+    const QString out = path(QStringLiteral("small-disk"));
+    QVERIFY(QDir().mkpath(out));
+    SmallDisk disk(out);
+    if (!disk.isMounted())
+        QSKIP("cannot mount a tmpfs here");
+    const QByteArray earlier("ATT;REG\r\nearlier export\r\n");
+    writeWholeFile(out + u'/' + kExportName, earlier);
+
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {database}, QStringLiteral("CartellaSalvataggio=%1\r\n").arg(out)));
+    TDataModule1 dm;
+    selectHeading(dm, "01");
+    QCOMPARE(errorOf([&] { dm.EstraiDati(0, kFrom, kTo); }), QStringLiteral("Stream write error: No space left on device"));
+    QCOMPARE(dm.dxMemDataFatture.size(), 2000); // the extraction stands
+    QCOMPARE(readWholeFile(out + u'/' + kExportName), earlier);
+    QCOMPARE(entriesOf(out), QStringList{kExportName});
+}
+
+void TestFaults::settingsCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("action");
+    for (const char *obstacle : {"read-only", "folder", "full disk"}) {
+        for (const char *action : {"save settings", "database list", "associations"})
+            QTest::addRow("%s, %s", obstacle, action) << QString::fromLatin1(obstacle) << QString::fromLatin1(action);
+    }
+}
+
+void TestFaults::settingsCannotBeWritten()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, action);
+    TestFolder folder;
+    std::unique_ptr<SmallDisk> disk;
+    if (obstacle == QLatin1String("full disk")) {
+        disk = std::make_unique<SmallDisk>(folder.path());
+        if (!disk->isMounted())
+            QSKIP("cannot mount a tmpfs here");
+    }
+    TestPrompter prompter;
+    const QByteArray ini = settings(m_config, {path(QStringLiteral("a.fdb")), path(QStringLiteral("b.fdb"))});
+    folder.writeIni(ini);
+    auto dm = std::make_unique<TDataModule1>();
+    QCOMPARE(dm->MTableAssIntest.size(), 2);
+
+    if (obstacle == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(folder.iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (obstacle == QLatin1String("folder")) {
+        QVERIFY(QFile::remove(folder.iniPath()));
+        QVERIFY(QDir().mkdir(folder.iniPath()));
+    } else {
+        disk->fill();
+    }
+
+    QString error;
+    if (action == QLatin1String("save settings")) {
+        dm->configurazione->FAttivita = QStringLiteral("9");
+        error = errorOf([&] { dm->configurazione->salvaconfig(); });
+    } else if (action == QLatin1String("database list")) {
+        acceptNextDialog();
+        error = errorOf([] { eseguiElencoDatabase(nullptr); });
+    } else {
+        error = errorOf([&] { dm->Riscriviintestazioni(); });
+    }
+    QCOMPARE(error, QStringLiteral("Unable to write to ") + folder.iniPath());
+    if (obstacle == QLatin1String("folder"))
+        QVERIFY(QFileInfo(folder.iniPath()).isDir());
+    else
+        QCOMPARE(folder.readIni(), ini);
+    QStringList expectedEntries{QStringLiteral("Tolm.ini")};
+    if (disk)
+        expectedEntries.prepend(QStringLiteral(".filler"));
+    QCOMPARE(entriesOf(folder.path()), expectedEntries); // no temporary file left
+    dm.reset();
+    disk.reset();
+}
+
+void TestFaults::notADatabase_data()
+{
+    QTest::addColumn<QByteArray>("damage"); // "text", "empty" or "header"
+    QTest::addColumn<QString>("expected");  // a part of the client's message
+    QTest::newRow("a text file") << QByteArray("text") << QStringLiteral("not a valid database");
+    QTest::newRow("an empty file") << QByteArray("empty") << QStringLiteral("File size is less than expected");
+    QTest::newRow("a damaged header page") << QByteArray("header") << QStringLiteral("not a valid database");
+}
+
+void TestFaults::notADatabase()
+{
+    QFETCH(QByteArray, damage);
+    QFETCH(QString, expected);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+    const QString before = patients(tag + QStringLiteral("-before.fdb"), manyInvoices(2));
+    const QString after = patients(tag + QStringLiteral("-after.fdb"), manyInvoices(3));
+    const QString fixed = patients(tag + QStringLiteral("-fixed.fdb"), manyInvoices(4));
+    QVERIFY2(!before.isEmpty() && !after.isEmpty() && !fixed.isEmpty(), qPrintable(FbFixture::lastError()));
+    const QString bad = path(tag + QStringLiteral("-bad.fdb"));
+    if (damage == "text") {
+        writeWholeFile(bad, QByteArray("[File]\r\n1=C:\\dati\\pazienti.fdb\r\n").repeated(1000));
+    } else if (damage == "empty") {
+        writeWholeFile(bad, QByteArray());
+    } else {
+        QVERIFY(FbFixture::createPatientDatabase(bad));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.write(QByteArray(64, '\xA5')) == 64);
+    }
+
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {before, bad, after}));
+    TDataModule1 dm;
+    selectHeading(dm, "01");
+    const QString error = errorOf([&] { dm.EstraiDati(1, kFrom, kTo); });
+    QVERIFY2(error.contains(expected), qPrintable(error));
+    QVERIFY2(error.contains(bad), qPrintable(error));
+    QCOMPARE(dm.dxMemDataFatture.size(), 2); // the database listed before it was read
+
+    // The file replaced by a real database: everything is read.
+    QVERIFY(QFile::remove(bad));
+    QVERIFY(QFile::rename(fixed, bad));
+    QCOMPARE(errorOf([&] { dm.EstraiDati(1, kFrom, kTo); }), QStringLiteral("<no error>"));
+    QCOMPARE(dm.dxMemDataFatture.size(), 2 + 4 + 3);
+    QCOMPARE(prompter.all, QStringList());
+}
+
+void TestFaults::quoteInHeadingCode()
+{
+    // Invoices of "O'", and of a heading that would match if the code were
+    // pasted into the query text.
+    const QString database = patients(QStringLiteral("quote.fdb"), manyInvoices(3, QStringLiteral("O'"))
+                                                                       + manyInvoices(5, QStringLiteral("O")));
+    QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {database}));
+    TDataModule1 dm;
+    selectHeading(dm, "O'");
+    QCOMPARE(dm.MTableAssIntest.currentSezionale(), QStringLiteral("2"));
+    QCOMPARE(errorOf([&] { dm.EstraiDati(1, kFrom, kTo); }), QStringLiteral("<no error>"));
+    QCOMPARE(dm.dxMemDataFatture.size(), 3);
+    QCOMPARE(prompter.all, QStringList());
+}
+
+void TestFaults::passwordNotInMessages()
+{
+    FB_REQUIRE_SERVER();
+    const QString password = QStringLiteral("Segreto-4711");
+    const QString database = patients(QStringLiteral("password.fdb"), manyInvoices(1));
+    QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
+    TestFolder folder;
+    TestPrompter prompter;
+    // The configuration database through the server too: its failure goes to
+    // the error report at start-up.
+    folder.writeIni(settings(FbFixture::serverConnectionString(m_config), {FbFixture::serverConnectionString(database)},
+                             QStringLiteral("[Database]\r\npwd=%1\r\n").arg(password)));
+    TDataModule1 dm;
+    QCOMPARE(prompter.errors.size(), 1);
+    QVERIFY2(prompter.errors.front().contains(QLatin1String("password")), qPrintable(prompter.errors.front()));
+
+    // The patient database with the same wrong password.
+    IBDatabase &patient = *dm.listDB->front();
+    const QString error = errorOf([&] { patient.Open(); });
+    QVERIFY2(error.contains(QLatin1String("user name and password")), qPrintable(error));
+    for (const QString &text : prompter.all + QStringList{error})
+        QVERIFY2(!text.contains(password), qPrintable(text));
+}
+
+void TestFaults::exportStaysInItsFolder_data()
+{
+    QTest::addColumn<QString>("sezionale"); // as stored in [AssSezionale]
+    QTest::addColumn<QString>("error");     // empty: exported
+
+    QTest::newRow("plain") << QStringLiteral("1") << QString();
+    QTest::newRow("parent folder") << QStringLiteral("..") << QStringLiteral("'..' is not a valid integer value");
+    QTest::newRow("parent path, cut to two") << QStringLiteral("../../x")
+                                             << QStringLiteral("'..' is not a valid integer value");
+    QTest::newRow("root") << QStringLiteral("/x") << QStringLiteral("'/x' is not a valid integer value");
+}
+
+void TestFaults::exportStaysInItsFolder()
+{
+    QFETCH(QString, sezionale);
+    QFETCH(QString, error);
+    QTemporaryDir root;
+    // The folder is named through "..": the file goes where the name leads,
+    // never anywhere the sezionale points.
+    const QString named = root.filePath(QStringLiteral("a/../b"));
+    TestFolder folder;
+    TestPrompter prompter;
+    QByteArray ini = settings(m_config, {}, QStringLiteral("CartellaSalvataggio=%1\r\n").arg(named));
+    ini.replace("01=1", "01=" + sezionale.toUtf8());
+    folder.writeIni(ini);
+    TDataModule1 dm;
+    selectHeading(dm, "01");
+    QCOMPARE(errorOf([&] { dm.EstraiDati(2, kFrom, kTo); }), error.isEmpty() ? QStringLiteral("<no error>") : error);
+
+    QStringList everything;
+    QDir::Filters all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
+    for (const QString &entry : {QStringLiteral("a"), QStringLiteral("b")})
+        for (const QString &name : QDir(root.filePath(entry)).entryList(all))
+            everything << entry + u'/' + name;
+    QCOMPARE(everything, error.isEmpty() ? QStringList{QStringLiteral("b/") + kExportName} : QStringList());
+    QCOMPARE(entriesOf(root.path()), error.isEmpty() ? (QStringList{"a", "b"}) : QStringList());
+    QCOMPARE(entriesOf(folder.path()), QStringList{"Tolm.ini"});
+}
+
+void TestFaults::noTransactionLeftOpen()
+{
+    FB_REQUIRE_SERVER();
+    const QString database = patients(QStringLiteral("transactions.fdb"), manyInvoices(10));
+    QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settings(m_config, {FbFixture::serverConnectionString(database)},
+                             QStringLiteral("[Database]\r\npwd=%1\r\n").arg(FbFixture::serverPassword())));
+    TDataModule1 dm;
+    selectHeading(dm, "01");
+    dm.EstraiDati(1, kFrom, kTo);
+    QCOMPARE(dm.dxMemDataFatture.size(), 10);
+
+    // Seen from another attachment: the program's attachment is there and has
+    // no transaction, so the oldest active transaction can move on.
+    IBDatabase monitor;
+    IBTransaction transaction;
+    monitor.setDatabaseName(FbFixture::serverConnectionString(database));
+    monitor.Params() = {QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=") + FbFixture::serverPassword()};
+    monitor.setDefaultTransaction(&transaction);
+    monitor.Open();
+    IBDataSet query(&monitor);
+    query.setTransaction(&transaction);
+    query.setSQL(QStringLiteral(
+        "select (select count(*) from mon$attachments a where a.mon$attachment_id <> current_connection"
+        "          and a.mon$system_flag = 0) as attachments,"
+        "       (select count(*) from mon$transactions t join mon$attachments a"
+        "          on a.mon$attachment_id = t.mon$attachment_id"
+        "        where a.mon$attachment_id <> current_connection and a.mon$system_flag = 0) as transactions"
+        " from rdb$database"));
+    query.Open();
+    QCOMPARE(query.asInteger(QStringLiteral("ATTACHMENTS")), qint64(1));
+    QCOMPARE(query.asInteger(QStringLiteral("TRANSACTIONS")), qint64(0));
+    query.Close();
+    monitor.Close();
+}
+
+QTEST_MAIN(TestFaults)
+#include "test_faults.moc"
