@@ -1,0 +1,531 @@
+// The main window end to end: real buttons clicked on the offscreen platform,
+// a real data module started on its own program folder, real Firebird
+// databases (embedded engine) and the export file read back from disk.
+#include "app/TFormMain.h"
+#include "data/TDataModule1.h"
+#include "platform/ErrorReport.h"
+#include "platform/Today.h"
+#include "settings/TConfigDlg.h"
+#include "settings/TConfigurazione.h"
+#include "support/FbFixture.h"
+#include "support/TestFolder.h"
+// GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/TestPrompter.h"
+#pragma GCC diagnostic pop
+
+#include <QApplication>
+#include <QColor>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using FbFixture::Invoice;
+
+namespace {
+
+const QString kExportFile = QStringLiteral("EsportazioneVelmora - Sezionale1.csv");
+const QString kQuestion = QStringLiteral("ci sono uno o più CF mancanti. Continuare con l'esportazione?");
+const QString kDone = QStringLiteral("Esportazione Terminata");
+
+const QByteArray kHeader = "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;"
+                           "IVA;SETT.;DARE;AVERE;VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;"
+                           "INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;"
+                           "COD STATO;TEL;FAX;EMAIL\r\n";
+
+// The accounting codes of the export tests.
+const QString kCodes = QStringLiteral("Attivita=1\nRegistro=V\nIVA=22\nInapplicabilita=E1\nVoceIva=V1\nSettore=S\n"
+                                      "ContoDare=D\nContoAvere=A\nInapplicabilitaBollo=EB\nVoceIvaBollo=VB\n"
+                                      "SettoreBollo=SB\nContoDareBollo=DB\nContoAvereBollo=AB\n");
+
+Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf, const QString &importo)
+{
+    Invoice i;
+    i.numero = numero;
+    i.data = data;
+    i.cognome = cognome;
+    i.cf = cf;
+    i.importo = importo;
+    return i;
+}
+
+// A program started on its own folder: Tolm.ini naming the databases, the
+// data module, then the main window, as the program starts them. The export
+// folder is <program folder>/out unless `generale` names another one.
+struct Program
+{
+    Program(const QString &config, const QStringList &patients, const QString &generale)
+    {
+        QString ini;
+        if (!config.isNull()) {
+            ini = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
+            for (int i = 0; i < patients.size(); ++i)
+                ini += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
+            ini += QStringLiteral("[AssSezionale]\n01=1\n[Generale]\nCreaSottocartelle=0\nCartellaSalvataggio=%1\n")
+                       .arg(outFolder())
+                   + generale;
+            folder.writeIni(ini.toUtf8());
+        }
+        dm = std::make_unique<TDataModule1>();
+        window = std::make_unique<TFormMain>(*dm);
+    }
+    QString outFolder() const { return folder.filePath(QStringLiteral("out")); }
+    QString exportFile() const { return outFolder() + QLatin1Char('/') + kExportFile; }
+    void show()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void extract(QDate from, QDate to)
+    {
+        window->DateTimePickerDal->setDate(from);
+        window->DateTimePickerAl->setDate(to);
+        QTest::mouseClick(window->Button1, Qt::LeftButton);
+    }
+    int gridRows() const { return window->DBGrid1->model()->rowCount(); }
+    QStringList cfColours() const
+    {
+        QStringList colours;
+        const QAbstractItemModel *model = window->DBGrid1->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            colours << model->index(row, InvoiceTable::ColCf).data(Qt::BackgroundRole).value<QColor>().name();
+        return colours;
+    }
+
+    TestFolder folder;
+    TestPrompter prompter;
+    std::unique_ptr<TDataModule1> dm;
+    std::unique_ptr<TFormMain> window;
+};
+
+// Runs action on the settings dialog once it is shown modally; the action is
+// expected to close it. Retries for a while in case events run before the
+// dialog opens.
+bool g_dialogMissed = false;
+void onSettingsDialog(std::function<void(TConfigDlg &)> action, int triesLeft = 200)
+{
+    QTimer::singleShot(10, qApp, [action, triesLeft] {
+        auto *dialog = qobject_cast<TConfigDlg *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (triesLeft > 0)
+                onSettingsDialog(action, triesLeft - 1);
+            else
+                g_dialogMissed = true;
+            return;
+        }
+        action(*dialog);
+        if (dialog->isVisible()) {
+            g_dialogMissed = true;
+            dialog->reject();
+        }
+    });
+}
+
+// chattr +i for the life of the object: root cannot write there either.
+class Immutable
+{
+public:
+    explicit Immutable(const QString &path) : m_path(path)
+    {
+        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
+    }
+    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_path;
+    bool m_ok = false;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir{QStringLiteral("/tmp/tolm-mainwindow-XXXXXX")};
+    QString m_config, m_noHeadings, m_patients;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    static QByteArray januaryFile();
+    static QByteArray februaryFile();
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowAtStart();
+    void startWithoutSettingsFile();
+    void defaultPeriod_data();
+    void defaultPeriod();
+    void noHeadings();
+    void headingWithoutSezionale();
+    void extractAndExport_data();
+    void extractAndExport();
+    void unreachableSecondDatabase();
+    void headingChangeEmptiesGrid();
+    void settingsDialogEmptiesGrid_data();
+    void settingsDialogEmptiesGrid();
+    void chooseExportFolder();
+    void exportFolderCannotBeCreated();
+};
+
+// January: every invoice has a tax code; the first carries VAT and stamp duty.
+QByteArray TestMainWindow::januaryFile()
+{
+    return kHeader
+           + "1;V;1;150125;1;;1;150125;00000;;22;;100;22;S;D;A;V1;;;;RSSMRA80A01H501U;;Rossi=Mario;;;;;P;N;;;;\r\n"
+             "1;V;1;150125;1;;2;150125;00000;;0;EB;2;;SB;DB;AB;VB;;;;RSSMRA80A01H501U;;Rossi=Mario;;;;;P;N;;;;\r\n"
+             "1;V;1;200125;2;;1;200125;00000;;0;E1;50,5;;S;D;A;V1;;;;BNCGVN80A01H501X;;Bianchi=;;;;;P;N;;;;\r\n";
+}
+
+// February: Verdi has no tax code.
+QByteArray TestMainWindow::februaryFile()
+{
+    return kHeader
+           + "1;V;1;100225;3;;1;100225;00000;;0;E1;30,25;;S;D;A;V1;;;;;;Verdi=;;;;;P;N;;;;\r\n"
+             "1;V;1;110225;4;;1;110225;00000;;0;E1;40;;S;D;A;V1;;;;NRENRE80A01H501Z;;Neri=;;;;;P;N;;;;\r\n";
+}
+
+void TestMainWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+
+    m_config = path(QStringLiteral("config.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(m_config));
+    QVERIFY(FbFixture::runSql(m_config, FbFixture::insertHeading(QStringLiteral("01"), QStringLiteral("Studio Uno"))
+                                            + FbFixture::insertHeading(QStringLiteral("02"), QStringLiteral("Studio Due"))));
+    m_noHeadings = path(QStringLiteral("noheadings.fdb"));
+    QVERIFY(FbFixture::createConfigDatabase(m_noHeadings));
+
+    m_patients = path(QStringLiteral("patients.fdb"));
+    QVERIFY(FbFixture::createPatientDatabase(m_patients));
+    Invoice rossi = invoice(1, QDate(2025, 1, 15), QStringLiteral("Rossi"), QStringLiteral("RSSMRA80A01H501U"),
+                            QStringLiteral("100.00"));
+    rossi.nome = QStringLiteral("Mario");
+    rossi.importoIva = QStringLiteral("22.00");
+    rossi.importoTasse = QStringLiteral("2.00");
+    Invoice otherHeading = invoice(9, QDate(2025, 1, 16), QStringLiteral("Altro"), std::nullopt, QStringLiteral("1"));
+    otherHeading.intestazione = QStringLiteral("02");
+    QString sql;
+    for (const Invoice &i :
+         {rossi, invoice(2, QDate(2025, 1, 20), QStringLiteral("Bianchi"), QStringLiteral("BNCGVN80A01H501X"),
+                         QStringLiteral("50.50")),
+          otherHeading,
+          invoice(4, QDate(2025, 2, 11), QStringLiteral("Neri"), QStringLiteral("NRENRE80A01H501Z"), QStringLiteral("40")),
+          invoice(3, QDate(2025, 2, 10), QStringLiteral("Verdi"), std::nullopt, QStringLiteral("30.25"))})
+        sql += FbFixture::insertInvoice(i);
+    QVERIFY(FbFixture::runSql(m_patients, sql));
+}
+
+void TestMainWindow::init()
+{
+    g_dialogMissed = false;
+}
+
+void TestMainWindow::cleanup()
+{
+    setToday(QDate());
+}
+
+void TestMainWindow::windowAtStart()
+{
+    Program p(m_config, {m_patients}, QString());
+    p.show();
+    TFormMain &w = *p.window;
+    QVERIFY(!w.terminazioneRichiesta());
+    QCOMPARE(w.windowTitle(), QStringLiteral("Esportazione Dati Tolm"));
+    QCOMPARE(w.size(), QSize(758, 586));
+    QCOMPARE(w.LabelConfig->text(),
+             QStringLiteral("Attività '0'     Registro 'A'     Aliquota Iva '22'     Conto Dare ''     Conto Avere ''"));
+    QCOMPARE(w.Label3->text(), p.outFolder() + QLatin1Char('/'));
+    QCOMPARE(w.ComboBoxSezionale->count(), 2);
+    QCOMPARE(w.ComboBoxSezionale->currentText(), QStringLiteral("Studio Uno"));
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("1"));
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(w.DBGrid1->horizontalHeader()->count(), 0);
+
+    // Keyboard order within the panel.
+    const QList<QWidget *> order{w.Button1, w.Button2, w.Button3, w.DateTimePickerAl, w.DateTimePickerDal,
+                                 w.ComboBoxSezionale};
+    QList<QWidget *> seen{w.Button1};
+    for (QWidget *next = w.Button1->nextInFocusChain(); next != w.Button1 && seen.size() < order.size();
+         next = next->nextInFocusChain()) {
+        if (order.contains(next))
+            seen << next;
+        else if ((next->focusPolicy() & Qt::TabFocus) && next->isVisibleTo(&w) && !next->focusProxy()
+                 && !order.contains(next->parentWidget()))
+            QFAIL(qPrintable(QStringLiteral("%1 takes focus among the panel's controls").arg(next->objectName())));
+    }
+    QCOMPARE(seen, order);
+
+    // The first extraction gives the grid its columns, titled from the fields.
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QStringList titles;
+    for (int c = 0; c < w.DBGrid1->horizontalHeader()->count(); ++c)
+        titles << w.DBGrid1->model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, (QStringList{"Data", "Numero", "Apice", "Cognome", "Nome", "C.F.", "Importo", "Bollo", "Iva",
+                                  "R.A.", "Totale", "P.Iva", "Descrizione", "indirizzo", "cap", "citta", "provincia"}));
+    QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::startWithoutSettingsFile()
+{
+    Program p(QString(), {}, QString());
+    QCOMPARE(p.prompter.all, QStringList{"Impostare il file di configurazione"});
+    QVERIFY(p.window->terminazioneRichiesta());
+    QCOMPARE(p.window->ComboBoxSezionale->count(), 0);
+    QVERIFY(!QFileInfo::exists(p.folder.iniPath()));
+}
+
+void TestMainWindow::defaultPeriod_data()
+{
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+
+    // Today is Thursday 6 November 2025.
+    QTest::newRow("0 today") << 0 << QDate(2025, 11, 6) << QDate(2025, 11, 6);
+    QTest::newRow("2 this month") << 2 << QDate(2025, 11, 1) << QDate(2025, 11, 6);
+    QTest::newRow("6 last month") << 6 << QDate(2025, 10, 1) << QDate(2025, 10, 31);
+    QTest::newRow("unknown") << 9 << QDate(2013, 1, 1) << QDate(2013, 1, 1);
+}
+
+void TestMainWindow::defaultPeriod()
+{
+    QFETCH(int, preset);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    setToday(QDate(2025, 11, 6));
+    Program p(m_config, {m_patients}, QStringLiteral("PeriodoSalvataggio=%1\n").arg(preset));
+    QCOMPARE(p.window->DateTimePickerDal->date(), from);
+    QCOMPARE(p.window->DateTimePickerAl->date(), to);
+}
+
+void TestMainWindow::noHeadings()
+{
+    Program p(m_noHeadings, {m_patients}, kCodes);
+    p.show();
+    QCOMPARE(p.window->ComboBoxSezionale->count(), 0);
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.prompter.all, QStringList());
+    QVERIFY(!p.window->Button3->isEnabled());
+    QTest::mouseClick(p.window->Button3, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(p.outFolder()));
+}
+
+void TestMainWindow::headingWithoutSezionale()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    QTest::keyClick(w.ComboBoxSezionale, Qt::Key_Down);
+    QCOMPARE(w.ComboBoxSezionale->currentText(), QStringLiteral("Studio Due"));
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("-1"));
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.prompter.all, QStringList{"Nessun Sezionale impostato"});
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(p.gridRows(), 0);
+}
+
+void TestMainWindow::extractAndExport_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QStringList>("colours");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QByteArray>("file"); // empty: no file
+
+    const QString white = QStringLiteral("#ffffff");
+    const QString red = QStringLiteral("#ff0000");
+    QTest::newRow("every tax code present") << QDate(2025, 1, 1) << QDate(2025, 1, 31) << false
+                                            << QStringList{white, white} << QStringList{kDone} << januaryFile();
+    QTest::newRow("one missing, Yes") << QDate(2025, 2, 1) << QDate(2025, 2, 28) << true << QStringList{red, white}
+                                      << QStringList{kQuestion, kDone} << februaryFile();
+    QTest::newRow("one missing, No") << QDate(2025, 2, 1) << QDate(2025, 2, 28) << false << QStringList{red, white}
+                                     << QStringList{kQuestion} << QByteArray();
+}
+
+void TestMainWindow::extractAndExport()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(bool, answer);
+    QFETCH(QStringList, colours);
+    QFETCH(QStringList, messages);
+    QFETCH(QByteArray, file);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+
+    p.extract(from, to);
+    QCOMPARE(p.prompter.all, QStringList());
+    QVERIFY(w.Button3->isEnabled());
+    QCOMPARE(p.cfColours(), colours);
+
+    p.prompter.yesNoAnswers = {answer};
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, messages);
+    if (file.isEmpty())
+        QVERIFY(!QFileInfo::exists(p.outFolder()));
+    else
+        QCOMPARE(readWholeFile(p.exportFile()), file);
+    // The export leaves the table and the button as they were.
+    QVERIFY(w.Button3->isEnabled());
+    QCOMPARE(p.gridRows(), colours.size());
+
+    // An empty period leaves nothing to export.
+    p.extract(QDate(2025, 7, 1), QDate(2025, 7, 31));
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(p.gridRows(), 0);
+}
+
+void TestMainWindow::unreachableSecondDatabase()
+{
+    const QString missing = path(QStringLiteral("missing.fdb"));
+    Program p(m_config, {m_patients, missing}, kCodes);
+    p.show();
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    // Reported once, with the client's text and the closing full stop.
+    QCOMPARE(p.prompter.errors, QStringList{QStringLiteral("I/O error during \"open\" operation for file \"%1\"\n"
+                                                           "Error while trying to open file\n"
+                                                           "No such file or directory.")
+                                                .arg(missing)});
+    QCOMPARE(p.prompter.all.size(), 1);
+    QVERIFY(!p.window->Button3->isEnabled());
+    // The first database's invoices stay in the grid.
+    QCOMPARE(p.gridRows(), 2);
+}
+
+void TestMainWindow::headingChangeEmptiesGrid()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 2);
+    QVERIFY(w.Button3->isEnabled());
+
+    QTest::keyClick(w.ComboBoxSezionale, Qt::Key_Down);
+    QCOMPARE(p.gridRows(), 0);
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("-1"));
+
+    // Back to the first heading: the next extraction fills the grid again.
+    QTest::keyClick(w.ComboBoxSezionale, Qt::Key_Up);
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("1"));
+    QCOMPARE(p.gridRows(), 0);
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 2);
+    QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::settingsDialogEmptiesGrid_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("labelConfig");
+
+    QTest::newRow("OK") << true
+                        << QStringLiteral("Attività '1'     Registro 'V'     Aliquota Iva '22'     Conto Dare 'C9'     "
+                                          "Conto Avere 'A'");
+    QTest::newRow("Cancel") << false
+                            << QStringLiteral("Attività '1'     Registro 'V'     Aliquota Iva '22'     Conto Dare 'D'     "
+                                              "Conto Avere 'A'");
+}
+
+void TestMainWindow::settingsDialogEmptiesGrid()
+{
+    QFETCH(bool, accept);
+    QFETCH(QString, labelConfig);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 2);
+    QVERIFY(w.Button3->isEnabled());
+
+    onSettingsDialog([accept](TConfigDlg &dialog) {
+        dialog.EditCD->setText(QStringLiteral("C9"));
+        QTest::mouseClick(accept ? dialog.OKBtn : dialog.CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    QVERIFY(!g_dialogMissed);
+
+    QCOMPARE(w.LabelConfig->text(), labelConfig);
+    QCOMPARE(p.gridRows(), 0);
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(w.Label3->text(), p.outFolder() + QLatin1Char('/'));
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("1"));
+    QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::chooseExportFolder()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    const QString chosen = path(QStringLiteral("scelta/nuova"));
+    const QString start = w.Label3->text();
+
+    p.prompter.folderAnswers = {chosen};
+    QTest::mouseClick(w.Label3, Qt::LeftButton);
+    QCOMPARE(p.prompter.folderStarts, QStringList{start});
+    QCOMPARE(w.Label3->text(), chosen);
+    QCOMPARE(p.dm->configurazione->CartellaEsportazione(), chosen + QLatin1Char('/'));
+
+    // Cancelling the browser keeps the choice.
+    QTest::mouseClick(w.Label3, Qt::LeftButton);
+    QCOMPARE(p.prompter.folderStarts, (QStringList{start, chosen}));
+    QCOMPARE(w.Label3->text(), chosen);
+    QCOMPARE(p.dm->configurazione->CartellaEsportazione(), chosen + QLatin1Char('/'));
+
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, QStringList{kDone});
+    QCOMPARE(readWholeFile(chosen + QLatin1Char('/') + kExportFile), januaryFile());
+    QVERIFY(!QFileInfo::exists(p.outFolder()));
+    // Nothing of the choice reaches the settings file.
+    QVERIFY(!p.folder.readIni().contains("scelta"));
+}
+
+void TestMainWindow::exportFolderCannotBeCreated()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    const QString locked = path(QStringLiteral("bloccata"));
+    QVERIFY(QDir().mkpath(locked));
+    const QString out = locked + QStringLiteral("/sub");
+    p.prompter.folderAnswers = {out};
+    QTest::mouseClick(w.Label3, Qt::LeftButton);
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QVERIFY(w.Button3->isEnabled());
+
+    Immutable immutable(locked);
+    QVERIFY(immutable.ok());
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, QStringList{QStringLiteral("Unable to create directory %1.").arg(out)});
+    QCOMPARE(p.prompter.errors.size(), 1);
+    QVERIFY(!QFileInfo::exists(out));
+    QVERIFY(w.Button3->isEnabled());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
