@@ -8,6 +8,7 @@
 #include "platform/Today.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/Immutable.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -38,28 +39,6 @@ QStringList snapshot(const TConfigurazione &c)
             c.FContoDare, c.FContoAvere, c.FSettoreBollo, c.FContoDareBollo, c.FContoAvereBollo, c.FIVA,
             c.FInapplicabilita, c.FVoceIva, c.FInapplicabilitaBollo, c.FVoceIvaBollo};
 }
-
-// chattr +i for the life of the object: root cannot write there either.
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path)
-    {
-        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
-    }
-    ~Immutable() { release(); }
-    void release()
-    {
-        if (m_ok)
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
-        m_ok = false;
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 void retype(QLineEdit *edit, const QString &text)
 {

@@ -3,6 +3,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
 #include "platform/TolmError.h"
+#include "support/Immutable.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -57,21 +58,6 @@ QString saveError(TConfigurazione &c)
     }
     return QString();
 }
-
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path)
-    {
-        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
-    }
-    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 // A tmpfs of two pages: room for a file of one page and its replacement of
 // one page, not for a replacement that grows to two.

@@ -1,6 +1,7 @@
 // The export file: rows, amounts, order, bytes, folder and file writing.
 #include "export/ExportFile.h"
 #include "platform/TolmError.h"
+#include "support/Immutable.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -97,23 +98,6 @@ bool run(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
-
-// chattr +i for as long as it lives, so that even root cannot change it.
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path), m_set(run("chattr", {"+i", path})) {}
-    ~Immutable()
-    {
-        if (m_set)
-            run("chattr", {"-i", m_path});
-    }
-    bool isSet() const { return m_set; }
-
-private:
-    QString m_path;
-    bool m_set;
-};
 
 // A small tmpfs mounted on a folder for as long as it lives.
 class SmallDisk
@@ -391,7 +375,7 @@ void TestExport::folderCannotBeCreated()
     else
         writeWholeFile(parent, "not a folder");
     std::optional<Immutable> guard;
-    if (immutableParent && !guard.emplace(parent).isSet())
+    if (immutableParent && !guard.emplace(parent).ok())
         QSKIP("chattr +i is not available here");
 
     ExportSettings settings;
@@ -436,7 +420,7 @@ void TestExport::unwritableFolder()
     const QString folder = root.filePath("locked");
     QVERIFY(QDir().mkdir(folder));
     Immutable guard(folder);
-    if (!guard.isSet())
+    if (!guard.ok())
         QSKIP("chattr +i is not available here");
 
     ExportSettings settings;

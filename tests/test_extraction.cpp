@@ -10,6 +10,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/Immutable.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
@@ -132,22 +133,6 @@ QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
-
-// chattr +i for the life of the object: root cannot write there either.
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path)
-    {
-        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
-    }
-    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf)
 {

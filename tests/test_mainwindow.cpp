@@ -7,6 +7,7 @@
 #include "platform/Today.h"
 #include "settings/TConfigDlg.h"
 #include "settings/TConfigurazione.h"
+#include "support/Immutable.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
@@ -134,22 +135,6 @@ void onSettingsDialog(std::function<void(TConfigDlg &)> action, int triesLeft = 
         }
     });
 }
-
-// chattr +i for the life of the object: root cannot write there either.
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path)
-    {
-        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
-    }
-    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
+#include "support/Immutable.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -10,22 +11,6 @@
 #include <functional>
 
 namespace {
-
-// Makes a file or folder immutable while it lives: not even root may change it.
-class Immutable
-{
-public:
-    explicit Immutable(const QString &path) : m_path(path)
-    {
-        m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
-    }
-    ~Immutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 QStringList folderEntries(const TestFolder &folder)
 {
