@@ -1,6 +1,7 @@
 #include "dialogs/TDlgSezionale.h"
 
 #include "data/AssociationTable.h"
+#include "dialogs/DialogPlacement.h"
 #include "platform/Prompter.h"
 
 #include <QHeaderView>
@@ -175,10 +176,6 @@ void TDlgSezionale::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (QScreen *s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centraSulloSchermo(this);
     DBGrid1->scrollTo(DBGrid1->currentIndex());
 }

@@ -1,5 +1,6 @@
 #include "settings/TConfigDlg.h"
 
+#include "dialogs/DialogPlacement.h"
 #include "dialogs/LimitedLineEdit.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -139,11 +140,7 @@ void TConfigDlg::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (QScreen *s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centraSulloSchermo(this);
     mostraconfig();
 }
 
