@@ -7,6 +7,7 @@
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
@@ -38,29 +39,6 @@ QByteArray settings(const QString &config, const QStringList &patients, const QS
     for (int i = 0; i < patients.size(); ++i)
         text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
     return (text + more).toUtf8();
-}
-
-// The message of the error the body raises; "<no error>" when none.
-template <typename Body>
-QString errorOf(Body body)
-{
-    try {
-        body();
-    } catch (const TolmError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
-void selectHeading(TDataModule1 &dm, const QString &sigla)
-{
-    for (int i = 0; i < dm.MTableAssIntest.size(); ++i) {
-        if (dm.MTableAssIntest.row(i).Sigla == sigla.toLatin1()) {
-            dm.MTableAssIntest.setCurrentRow(i);
-            return;
-        }
-    }
-    QFAIL(qPrintable(QStringLiteral("no heading %1").arg(sigla)));
 }
 
 // The rows of the association table as index|Sigla|Descrizione|Sezionale,

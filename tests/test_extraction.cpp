@@ -10,6 +10,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/DataModuleSteps.h"
 #include "support/Immutable.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
@@ -68,28 +69,6 @@ struct Program
     TestPrompter prompter;
     std::unique_ptr<TDataModule1> dm;
 };
-
-template <typename Body>
-QString errorOf(Body body)
-{
-    try {
-        body();
-    } catch (const TolmError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
-void selectHeading(TDataModule1 &dm, const QByteArray &sigla)
-{
-    for (int i = 0; i < dm.MTableAssIntest.size(); ++i) {
-        if (dm.MTableAssIntest.row(i).Sigla == sigla) {
-            dm.MTableAssIntest.setCurrentRow(i);
-            return;
-        }
-    }
-    QFAIL("no such heading");
-}
 
 // One invoice as stored, every field in the table's order joined by "|":
 // data, numero, Apice, Cognome, nome, cf, importo, bollo, importoiva,

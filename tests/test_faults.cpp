@@ -10,6 +10,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
@@ -68,28 +69,6 @@ QString manyInvoices(int count, const QString &heading = QStringLiteral("01"))
                "    i = i + 1;\n  END\nEND^\nSET TERM ; ^\n")
         .arg(count)
         .arg(FbFixture::literal(heading));
-}
-
-template <typename Body>
-QString errorOf(Body body)
-{
-    try {
-        body();
-    } catch (const TolmError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
-void selectHeading(TDataModule1 &dm, const QByteArray &sigla)
-{
-    for (int i = 0; i < dm.MTableAssIntest.size(); ++i) {
-        if (dm.MTableAssIntest.row(i).Sigla == sigla) {
-            dm.MTableAssIntest.setCurrentRow(i);
-            return;
-        }
-    }
-    QFAIL("no such heading");
 }
 
 QStringList entriesOf(const QString &folder)
