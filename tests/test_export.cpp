@@ -1,6 +1,7 @@
 // The export file: rows, amounts, order, bytes, folder and file writing.
 #include "export/ExportFile.h"
 #include "platform/TolmError.h"
+#include "support/SmallDisk.h"
 #include "support/Immutable.h"
 #include "support/TestFolder.h"
 
@@ -92,30 +93,7 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
 
-// A small tmpfs mounted on a folder for as long as it lives.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString &path)
-        : m_path(path), m_mounted(run("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", path})) {}
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            run("umount", {m_path});
-    }
-    bool isMounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted;
-};
 } // namespace
 
 class TestExport : public QObject

@@ -10,6 +10,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/SmallDisk.h"
 #include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
 #include "support/TestFolder.h"
@@ -75,45 +76,6 @@ QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
-
-bool run(const QString &program, const QStringList &arguments, QString *output = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, arguments);
-    if (!process.waitForStarted() || !process.waitForFinished(120000))
-        return false;
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// A small tmpfs on a folder while it lives; fill() takes every free block.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString &path)
-        : m_path(path), m_mounted(run("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", path})) {}
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            run("umount", {m_path});
-    }
-    bool isMounted() const { return m_mounted; }
-    void fill() const
-    {
-        QFile filler(m_path + QStringLiteral("/.filler"));
-        if (!filler.open(QIODevice::WriteOnly))
-            return;
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-
-private:
-    QString m_path;
-    bool m_mounted;
-};
 
 // A Firebird server of the test's own in a folder of its own, so that killing
 // it leaves the shared test server alone. Stopped when the object goes.

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+
+// A 64 KiB tmpfs mounted on a folder for as long as it lives (root only);
+// isMounted() tells whether the mount worked. fill() takes every free block.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &path) : m_path(path)
+    {
+        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                QStringLiteral("-o"), QStringLiteral("size=64k"),
+                                                                QStringLiteral("tmpfs"), path})
+                    == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {m_path});
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool isMounted() const { return m_mounted; }
+    void fill() const
+    {
+        QFile filler(m_path + QStringLiteral("/.filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
