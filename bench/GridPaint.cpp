@@ -52,7 +52,7 @@ GridTiming measureGridResetPaint(TDataModule1 &dataModule, const QDate &from, co
     // Connected before the window gives the grid its model, so this runs
     // first when the reset ends, ahead of the views' own handling of it.
     const QMetaObject::Connection connection =
-        QObject::connect(&dataModule.dxMemDataFatture, &InvoiceTable::modelReset, [&] {
+        QObject::connect(&dataModule.dxMemDataFatture, &InvoiceTable::reset, [&] {
             resetEnd = clock.nsecsElapsed();
             watcher.seen = false;
         });

@@ -1,7 +1,7 @@
 #include "RawFetch.h"
 
-#include "data/FbClient.h"
-#include "data/IBDataSet.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDataSet.h"
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
 

@@ -11,7 +11,7 @@
 #include "RawFetch.h"
 #include "SilentPrompter.h"
 
-#include "data/IBDatabase.h"
+#include "firebird/IBDatabase.h"
 #include "data/TDataModule1.h"
 #include "export/ExportFile.h"
 #include "platform/AnsiCodePage.h"

@@ -1,7 +1,7 @@
 // The settings dialog on a real settings object and a real Tolm.ini: what it
 // shows, what OK stores and saves, what Cancel leaves alone, the typing
 // limits, the folder browser, the two actions it starts and a failing save.
-#include "settings/TConfigDlg.h"
+#include "dialogs/TConfigDlg.h"
 
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"

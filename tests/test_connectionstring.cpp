@@ -1,4 +1,4 @@
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 
 // GCC 12 reports a false "maybe uninitialized" inside std::optional<QString>.
 #pragma GCC diagnostic push

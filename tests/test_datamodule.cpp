@@ -1,9 +1,9 @@
 // The data module against real Firebird databases: what start-up builds from
 // Tolm.ini, the failures of opening a connection, the heading association
 // table and shutdown.
-#include "data/FbClient.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
@@ -346,8 +346,8 @@ void TestDataModule::noPatientDatabase()
 
     // The message box runs its own event loop: the grid's table must be
     // whole by then, not halfway through a reset.
-    QSignalSpy aboutToReset(&dm.dxMemDataFatture, &QAbstractItemModel::modelAboutToBeReset);
-    QSignalSpy reset(&dm.dxMemDataFatture, &QAbstractItemModel::modelReset);
+    QSignalSpy aboutToReset(&dm.dxMemDataFatture, &InvoiceTable::aboutToReset);
+    QSignalSpy reset(&dm.dxMemDataFatture, &InvoiceTable::reset);
     qsizetype pendingAtMessage = -1;
     prompter.onInformation = [&] { pendingAtMessage = aboutToReset.count() - reset.count(); };
     selectHeading(dm, kHeading);

@@ -1,7 +1,7 @@
 // The association dialog against a plain association table: layout, editing
 // in place with the field sizes, the grid's row keys and OK with an open
 // editor.
-#include "data/AssociationTable.h"
+#include "records/AssociationTable.h"
 #include "dialogs/TDlgSezionale.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -74,7 +74,7 @@ void TestDlgSezionale::openOn(int row, int column)
     dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     dialog->DBGrid1->setFocus();
-    dialog->DBGrid1->setCurrentIndex(table->index(row, column));
+    dialog->DBGrid1->setCurrentIndex(dialog->DBGrid1->model()->index(row, column));
 }
 
 QLineEdit *TestDlgSezionale::openEditor() const
@@ -105,7 +105,7 @@ void TestDlgSezionale::layoutAndColumns()
         const int logical = header->logicalIndex(visual);
         if (header->isSectionHidden(logical))
             continue;
-        titles << table->headerData(logical, Qt::Horizontal).toString();
+        titles << dlg.DBGrid1->model()->headerData(logical, Qt::Horizontal).toString();
         widths << header->sectionSize(logical);
     }
     QCOMPARE(titles, (QStringList{"Descrizione", "Sigla", "Sezionale"}));
@@ -125,7 +125,7 @@ void TestDlgSezionale::opensOnCurrentRow()
     QCOMPARE(dlg.DBGrid1->currentIndex().row(), 2);
 
     // Moving in the grid moves the table.
-    dlg.DBGrid1->setCurrentIndex(table->index(1, AssociationTable::ColSigla));
+    dlg.DBGrid1->setCurrentIndex(dlg.DBGrid1->model()->index(1, AssociationTable::ColSigla));
     QCOMPARE(table->currentRow(), 1);
 }
 
@@ -155,7 +155,7 @@ void TestDlgSezionale::editInPlaceStopsAtFieldSize()
     // Leaving the row posts it.
     QTest::keyClick(editor, Qt::Key_Up);
     QVERIFY(!openEditor());
-    QCOMPARE(table->data(table->index(1, column)).toString(), stored);
+    QCOMPARE(table->fieldText(1, column), stored);
     QCOMPARE(table->currentRow(), 0);
 }
 

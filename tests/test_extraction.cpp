@@ -1,9 +1,9 @@
 // Extraction of invoices into the invoice table, the export of that table and
 // the association action, through the data module against real Firebird
 // databases (embedded engine; the private test server where a row names it).
-#include "data/IBDataSet.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/IBDataSet.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "data/TDataModule1.h"
 #include "dialogs/AssociationAction.h"
 #include "dialogs/TDlgSezionale.h"
@@ -334,7 +334,7 @@ void TestExtraction::orderAcrossDatabases()
     QFETCH(QByteArrayList, expected);
     Program p(settings(m_config, aFirst ? QStringList{m_orderA, m_orderB} : QStringList{m_orderB, m_orderA}));
     selectHeading(*p.dm, "01");
-    QSignalSpy resets(&p.dm->dxMemDataFatture, &QAbstractItemModel::modelReset);
+    QSignalSpy resets(&p.dm->dxMemDataFatture, &InvoiceTable::reset);
     p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), expected);
     QCOMPARE(resets.count(), 1);
@@ -418,7 +418,7 @@ void TestExtraction::sezionaleRefusal()
     p.dm->configurazione->setCartellaEsportazione(out);
 
     selectHeading(*p.dm, sigla);
-    QSignalSpy resets(&p.dm->dxMemDataFatture, &QAbstractItemModel::modelReset);
+    QSignalSpy resets(&p.dm->dxMemDataFatture, &InvoiceTable::reset);
     for (int azione : {1, 2, 0}) {
         p.prompter.clear();
         const QString error = errorOf([&] { p.dm->EstraiDati(azione, kFrom, kTo); });
@@ -437,7 +437,7 @@ void TestExtraction::unreachableDatabaseHalfway()
     const QString missing = path(QStringLiteral("missing.fdb"));
     Program p(settings(m_config, {m_orderA, missing, m_orderB}));
     selectHeading(*p.dm, "01");
-    QSignalSpy resets(&p.dm->dxMemDataFatture, &QAbstractItemModel::modelReset);
+    QSignalSpy resets(&p.dm->dxMemDataFatture, &InvoiceTable::reset);
     const QString error = errorOf([&] { p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31)); });
     QCOMPARE(error, QStringLiteral("I/O error during \"open\" operation for file \"%1\"\n"
                                    "Error while trying to open file\n"

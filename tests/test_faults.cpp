@@ -1,9 +1,9 @@
 // Faults met in the office, against the real engine and real files: the
 // server going away mid-extraction, a full disk, a settings file that cannot
 // be written, files that are not databases, odd and hostile values.
-#include "data/IBDataSet.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/IBDataSet.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "data/TDataModule1.h"
 #include "dialogs/DatabaseListAction.h"
 #include "dialogs/TDlgOpenFile.h"

@@ -1,10 +1,10 @@
 // The Firebird client layer against real databases: the embedded engine for
 // plain paths, the private test server (scripts/firebird-server) for
 // connection strings with a host.
-#include "data/FbClient.h"
-#include "data/IBDataSet.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDataSet.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "platform/TolmError.h"
 #include "support/FbFixture.h"
 

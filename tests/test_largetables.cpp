@@ -2,6 +2,7 @@
 // filled with many records, rows with long codes, full-size fields and
 // amounts or dates off the common path, and a content written in pieces.
 #include "export/ExportFile.h"
+#include "models/InvoiceModel.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -101,6 +102,8 @@ void TestLargeTables::orderOfALargeFilling()
         appended.push_back(r);
     }
     InvoiceTable table;
+    InvoiceModel model(table);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     table.beginFill();
     for (const InvoiceRecord &r : appended)
         table.append(r);
@@ -112,7 +115,7 @@ void TestLargeTables::orderOfALargeFilling()
         return a.data != b.data ? a.data < b.data : a.numero < b.numero;
     });
     QCOMPARE(table.size(), qsizetype(expected.size()));
-    QCOMPARE(table.rowCount(), int(expected.size()));
+    QCOMPARE(model.rowCount(), int(expected.size()));
     for (size_t i = 0; i < expected.size(); ++i) {
         if (table.at(qsizetype(i)).Apice.bytes() != expected[i].Apice.bytes())
             QFAIL(qPrintable(QStringLiteral("row %1 holds record %2, not %3")
@@ -131,10 +134,14 @@ void TestLargeTables::orderOfALargeFilling()
 void TestLargeTables::appendOutsideAFilling()
 {
     InvoiceTable table;
+    InvoiceModel model(table);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     table.reopen();
     table.append(invoice(9, 0));
     table.append(invoice(2, 0));
     QCOMPARE(table.size(), qsizetype(2));
+    // The grid hears of every record added.
+    QCOMPARE(model.rowCount(), 2);
     QCOMPARE(table.at(0).numero, 9);
     QCOMPARE(table.at(1).numero, 2);
 }

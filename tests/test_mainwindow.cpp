@@ -5,7 +5,7 @@
 #include "data/TDataModule1.h"
 #include "platform/ErrorReport.h"
 #include "platform/Today.h"
-#include "settings/TConfigDlg.h"
+#include "dialogs/TConfigDlg.h"
 #include "settings/TConfigurazione.h"
 #include "support/Immutable.h"
 #include "support/FbFixture.h"

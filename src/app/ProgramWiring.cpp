@@ -6,7 +6,7 @@
 #include "dialogs/DatabaseListAction.h"
 #include "dialogs/TDlgOpenFile.h"
 #include "dialogs/TRecordDlg.h"
-#include "settings/TConfigDlg.h"
+#include "dialogs/TConfigDlg.h"
 
 void collegaAzioni(TFormMain &formMain, TDataModule1 &dataModule)
 {

@@ -1,12 +1,13 @@
 #include "app/TFormMain.h"
 
-#include "app/PeriodPresets.h"
+#include "settings/PeriodPresets.h"
 #include "app/WaitCursor.h"
 #include "data/TDataModule1.h"
+#include "models/InvoiceModel.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/Today.h"
-#include "settings/TConfigDlg.h"
+#include "dialogs/TConfigDlg.h"
 #include "settings/TConfigurazione.h"
 
 #include <QComboBox>
@@ -125,7 +126,7 @@ void TFormMain::creaControlli()
 
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setModel(&m_dm.dxMemDataFatture);
+    DBGrid1->setModel(new InvoiceModel(m_dm.dxMemDataFatture, this));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -155,9 +156,10 @@ void TFormMain::creaControlli()
 
     AssociationTable &headings = m_dm.MTableAssIntest;
     connect(&headings, &AssociationTable::currentRowChanged, this, &TFormMain::mostraSezionale);
-    connect(&headings, &AssociationTable::dataChanged, this, &TFormMain::mostraSezionale);
-    connect(&headings, &AssociationTable::modelReset, this, &TFormMain::mostraSezionale);
-    connect(&m_dm.dxMemDataFatture, &InvoiceTable::modelReset, this, &TFormMain::adattaColonne);
+    connect(&headings, &AssociationTable::fieldChanged, this, &TFormMain::mostraSezionale);
+    connect(&headings, &AssociationTable::reset, this, &TFormMain::mostraSezionale);
+    // After the grid's model, which was connected first.
+    connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::adattaColonne);
 }
 
 void TFormMain::FormCreate()
@@ -180,7 +182,7 @@ void TFormMain::FormCreate()
     ComboBoxSezionale->clear();
     AssociationTable &headings = m_dm.MTableAssIntest;
     for (int i = 0; i < headings.size(); ++i)
-        ComboBoxSezionale->addItem(headings.data(headings.index(i, AssociationTable::ColDescrizione)).toString());
+        ComboBoxSezionale->addItem(headings.fieldText(i, AssociationTable::ColDescrizione));
     ComboBoxSezionale->setCurrentIndex(ComboBoxSezionale->count() ? 0 : -1);
     headings.first();
     mostraSezionale();

@@ -1,9 +1,9 @@
 #include "data/TDataModule1.h"
 
-#include "data/FbClient.h"
-#include "data/IBDataSet.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDataSet.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "export/ExportFile.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReport.h"

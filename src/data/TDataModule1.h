@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/AssociationTable.h"
-#include "data/InvoiceTable.h"
+#include "records/AssociationTable.h"
+#include "records/InvoiceTable.h"
 
 #include <QDate>
 #include <QObject>

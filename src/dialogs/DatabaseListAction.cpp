@@ -1,6 +1,6 @@
 #include "dialogs/DatabaseListAction.h"
 
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 #include "dialogs/TDlgOpenFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"

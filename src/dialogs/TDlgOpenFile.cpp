@@ -1,6 +1,6 @@
 #include "dialogs/TDlgOpenFile.h"
 
-#include "dialogs/DatabaseListModel.h"
+#include "models/DatabaseListModel.h"
 #include "dialogs/DialogPlacement.h"
 #include "dialogs/TOpenDatabaseDlg.h"
 #include "platform/ErrorReport.h"

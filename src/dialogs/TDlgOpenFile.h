@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "dialogs/TDlgSezionale.h"
 
-#include "data/AssociationTable.h"
 #include "dialogs/DialogPlacement.h"
+#include "models/AssociationModel.h"
 #include "platform/Prompter.h"
 
 #include <QHeaderView>
@@ -40,9 +40,10 @@ public:
 class AssociationGrid : public QTableView
 {
 public:
-    AssociationGrid(AssociationTable &table, QWidget *parent) : QTableView(parent), m_table(table)
+    AssociationGrid(AssociationTable &table, QWidget *parent)
+        : QTableView(parent), m_model(new AssociationModel(table, this)), m_table(table)
     {
-        setModel(&table);
+        setModel(m_model);
         setItemDelegate(new FieldSizeDelegate(this));
         setSelectionMode(QAbstractItemView::SingleSelection);
         setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -65,7 +66,7 @@ public:
                         m_table.setCurrentRow(current.row());
                 });
         connect(&table, &AssociationTable::currentRowChanged, this, [this](int row) { moveToRow(row); });
-        connect(&table, &QAbstractItemModel::dataChanged, this,
+        connect(m_model, &QAbstractItemModel::dataChanged, this,
                 [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
                     if (m_freshRow.isValid() && m_freshRow.row() >= topLeft.row()
                         && m_freshRow.row() <= bottomRight.row())
@@ -79,7 +80,7 @@ public:
         if (row < 0 || row >= m_table.size() || currentIndex().row() == row)
             return;
         const int column = currentIndex().isValid() ? currentIndex().column() : int(AssociationTable::ColDescrizione);
-        setCurrentIndex(m_table.index(row, column));
+        setCurrentIndex(m_model->index(row, column));
     }
 
     void commitOpenEditor()
@@ -109,7 +110,7 @@ protected:
         if (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
             const int row = currentIndex().row();
             if (row >= 0 && Prompter::current().confirmOkCancel(QStringLiteral("Delete record?")))
-                m_table.deleteRow(row);
+                m_table.removeRow(row);
             return;
         }
         QTableView::keyPressEvent(event);
@@ -120,10 +121,11 @@ private:
     {
         commitOpenEditor();
         m_table.insertEmptyRow(row);
-        m_freshRow = m_table.index(row, AssociationTable::ColSigla);
+        m_freshRow = m_model->index(row, AssociationTable::ColSigla);
         moveToRow(row);
     }
 
+    AssociationModel *m_model;
     AssociationTable &m_table;
     QPersistentModelIndex m_freshRow;
 };
@@ -155,7 +157,7 @@ TDlgSezionale::TDlgSezionale(AssociationTable &table, QWidget *parent) : QDialog
     if (table.hasCurrent())
         static_cast<AssociationGrid *>(DBGrid1)->moveToRow(table.currentRow());
     else if (!table.isEmpty())
-        DBGrid1->setCurrentIndex(table.index(0, AssociationTable::ColDescrizione));
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(0, AssociationTable::ColDescrizione));
     DBGrid1->setFocus();
 }
 

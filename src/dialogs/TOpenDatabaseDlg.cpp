@@ -1,6 +1,6 @@
 #include "dialogs/TOpenDatabaseDlg.h"
 
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 #include "dialogs/DialogPlacement.h"
 #include "platform/ErrorReport.h"
 #include "platform/HostLookup.h"

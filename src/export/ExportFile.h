@@ -1,6 +1,7 @@
 #pragma once
 
-#include "data/InvoiceTable.h"
+#include "records/InvoiceTable.h"
+#include "records/ShortDate.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -18,9 +19,6 @@ struct ExportSettings
     bool estensioneTXT = false;
     QString cartellaEsportazione; // ends with the separator once a rule set it
 };
-
-// Six characters: day, month, two last digits of the four-digit year.
-QString datacorta(const QDate &date);
 
 // An amount in ten-thousandths in its shortest decimal form with the
 // locale's decimal separator: 100, 12,5, -30,25, 0,0001.

@@ -42,15 +42,6 @@ quint64 roundToSignificantDigits(quint64 value)
 }
 } // namespace
 
-QString datacorta(const QDate &date)
-{
-    if (!date.isValid())
-        return QString();
-    const QLatin1Char zero('0');
-    const QString year = QStringLiteral("%1").arg(date.year(), 4, 10, zero);
-    return QStringLiteral("%1%2").arg(date.day(), 2, 10, zero).arg(date.month(), 2, 10, zero) + year.mid(2, 2);
-}
-
 qint64 interoPiuVicino(qint64 amount)
 {
     const qint64 whole = amount / kMoneyScale; // towards zero

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/InvoiceRecord.h"
+#include "records/InvoiceRecord.h"
 
 #include <QByteArray>
 #include <QLocale>

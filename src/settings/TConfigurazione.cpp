@@ -2,6 +2,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
+#include "records/ShortDate.h"
 
 #include <QDir>
 
@@ -20,19 +21,11 @@ QString defaultSaveFolder()
 #endif
 }
 
-// Name of the dated subfolder: day, month, last two digits of the year
-// written with four digits (6 November 2025 gives 061125).
-QString dateFolderName(const QDate &date)
-{
-    return date.toString(QStringLiteral("ddMM"))
-        + QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')).mid(2, 2);
-}
-
 QString exportFolderFor(const QString &saveFolder, bool dated)
 {
     QString folder = saveFolder + pathSeparator();
     if (dated)
-        folder += dateFolderName(today()) + pathSeparator();
+        folder += datacorta(today()) + pathSeparator();
     return folder;
 }
 

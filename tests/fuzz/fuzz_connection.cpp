@@ -12,7 +12,7 @@
 // Where the TCP form would read back as another host or file (a one-letter
 // host taken for a drive, a host holding ":" or "@", an empty host), the
 // entry keeps its own text.
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 #include "platform/Prompter.h"
 
 #include <QString>

@@ -20,7 +20,7 @@
 // significant digits, gives the amount back exactly when the amount has no
 // more than 15 significant digits and is otherwise within half a unit of
 // its 15th digit; the grid's cell texts never crash.
-#include "data/InvoiceTable.h"
+#include "records/InvoiceTable.h"
 #include "export/ExportFile.h"
 #include "platform/AnsiCodePage.h"
 

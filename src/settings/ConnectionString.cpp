@@ -1,4 +1,4 @@
-#include "data/ConnectionString.h"
+#include "settings/ConnectionString.h"
 
 #include "platform/Prompter.h"
 

@@ -1,4 +1,4 @@
-#include "app/PeriodPresets.h"
+#include "settings/PeriodPresets.h"
 
 namespace {
 QDate lunediDellaSettimana(const QDate &giorno)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/FixedText.h"
+#include "records/FixedText.h"
 
 #include <QByteArray>
 #include <QDate>

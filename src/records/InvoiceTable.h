@@ -1,24 +1,24 @@
 #pragma once
 
-#include "data/InvoiceRecord.h"
+#include "records/InvoiceRecord.h"
 
-#include <QAbstractTableModel>
-#include <QLocale>
-#include <QString>
+#include <QObject>
 
 #include <memory>
 #include <vector>
 
 // The invoice table: the extracted invoices in date, then number order
-// (records with equal date and number in the order they were added), shown
-// read-only by the main grid. A table that was never opened has no columns.
+// (records with equal date and number in the order they were added). A
+// table that was never opened has no columns. Whoever shows it listens to
+// its signals.
 //
-// Filling: beginFill() empties the table, append() adds records, endFill()
-// puts them in order and resets the model once. Views see nothing between
-// the two calls; the records appended count (size(), at(), records()) once
-// endFill() has put them in place. An append() outside a filling adds the
-// record at the end at once.
-class InvoiceTable : public QAbstractTableModel
+// Filling: beginFill() empties the table and says aboutToReset(), append()
+// adds records, endFill() puts them in order and says reset(), once. Nothing
+// changes for a listener between the two calls; the records appended count
+// (size(), at(), records()) once endFill() has put them in place. An
+// append() outside a filling adds the record at the end at once, between
+// rowsAboutToBeAppended() and rowsAppended().
+class InvoiceTable : public QObject
 {
     Q_OBJECT
 
@@ -39,6 +39,7 @@ public:
     static const Field &field(int column);
 
     explicit InvoiceTable(QObject *parent = nullptr);
+    ~InvoiceTable() override;
 
     bool isOpen() const { return m_open; }
     // Close and reopen: the table is open and empty afterwards.
@@ -48,7 +49,7 @@ public:
     void append(const InvoiceRecord &record)
     {
         if (!m_filling) {
-            m_records.push_back(record);
+            appendNow(record);
             return;
         }
         if (m_stagedInLast == kStagingBlock)
@@ -62,18 +63,17 @@ public:
     const InvoiceRecord &at(qsizetype row) const { return m_records[size_t(row)]; }
     const std::vector<InvoiceRecord> &records() const { return m_records; }
 
-    // Locale for the grid's texts (currency and short date formats).
-    void setDisplayLocale(const QLocale &locale) { m_locale = locale; }
+    // Columns of the table: ColumnCount once opened, else none.
+    int columnCount() const { return m_open ? ColumnCount : 0; }
 
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    // The text of a cell as the grid shows it.
-    QString displayText(qsizetype row, int column) const;
+signals:
+    void aboutToReset();
+    void reset();
+    void rowsAboutToBeAppended(qsizetype first, qsizetype last);
+    void rowsAppended();
 
 private:
+    void appendNow(const InvoiceRecord &record);
     // Date, then number, then order of addition; leaves no spare room.
     void putInOrder();
     // Empties the table and gives its memory back.
@@ -88,7 +88,6 @@ private:
     size_t m_stagedInLast = kStagingBlock;
 
     std::vector<InvoiceRecord> m_records;
-    QLocale m_locale;
     bool m_open = false;
     bool m_filling = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 #include <vector>
@@ -9,9 +9,9 @@
 // The heading association table: the headings of the configuration database
 // with the sezionale each one is filed under ("-1" for none). Rows stand in
 // the order they were appended; the current row is the selected heading.
-// Editable in place by the association dialog; text is Windows-1252 cut to
-// the field sizes (2, 60, 2).
-class AssociationTable : public QAbstractTableModel
+// Text is Windows-1252 cut to the field sizes (2, 60, 2). Whoever shows or
+// edits it in a grid listens to its signals.
+class AssociationTable : public QObject
 {
     Q_OBJECT
 
@@ -29,6 +29,7 @@ public:
     };
 
     explicit AssociationTable(QObject *parent = nullptr);
+    ~AssociationTable() override;
 
     // Empties the table (close and open again).
     void reopen();
@@ -49,20 +50,25 @@ public:
     QString currentSigla() const;
     QString currentSezionale() const;
 
-    // Grid editing: insert before a row, append at the end, delete a row.
+    // Grid editing: insert an empty row before a row (at the end when
+    // before is size()), remove a row, change one field (text cut to the
+    // field's size).
     void insertEmptyRow(int before);
-    void deleteRow(int row);
-
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void removeRow(int row);
+    void setField(int row, int column, const QString &value);
+    // The field as text; index as a number.
+    QString fieldText(int row, int column) const;
 
     static int fieldSize(int column);
 
 signals:
+    void aboutToReset();
+    void reset();
+    void rowsAboutToBeInserted(int first, int last);
+    void rowsInserted();
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved();
+    void fieldChanged(int row, int column);
     void currentRowChanged(int row);
 
 private:

@@ -1,4 +1,4 @@
-#include "dialogs/DatabaseListModel.h"
+#include "models/DatabaseListModel.h"
 
 #include "platform/TolmError.h"
 

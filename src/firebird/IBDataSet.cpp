@@ -1,8 +1,8 @@
-#include "data/IBDataSet.h"
+#include "firebird/IBDataSet.h"
 
-#include "data/FbClient.h"
-#include "data/IBDatabase.h"
-#include "data/IBTransaction.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDatabase.h"
+#include "firebird/IBTransaction.h"
 #include "platform/TolmError.h"
 
 #include <QTime>

@@ -1,8 +1,8 @@
-#include "data/IBDatabase.h"
+#include "firebird/IBDatabase.h"
 
-#include "data/FbClient.h"
-#include "data/IBDataSet.h"
-#include "data/IBTransaction.h"
+#include "firebird/FbClient.h"
+#include "firebird/IBDataSet.h"
+#include "firebird/IBTransaction.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 

@@ -1,8 +1,4 @@
-#include "data/InvoiceTable.h"
-
-#include "platform/AnsiCodePage.h"
-
-#include <QColor>
+#include "records/InvoiceTable.h"
 
 #include <algorithm>
 #include <array>
@@ -28,17 +24,6 @@ const std::array<InvoiceTable::Field, InvoiceTable::ColumnCount> kFields = {{
     {"citta", "citta", 25, 25},
     {"provincia", "provincia", 2, 2},
 }};
-
-QString currency(const QLocale &locale, qint64 amount)
-{
-    return locale.toCurrencyString(double(amount) / double(kMoneyScale));
-}
-
-template <int N>
-QString text(const FixedText<N> &value)
-{
-    return fromAnsi(value.data(), value.size());
-}
 } // namespace
 
 const InvoiceTable::Field &InvoiceTable::field(int column)
@@ -46,21 +31,39 @@ const InvoiceTable::Field &InvoiceTable::field(int column)
     return kFields[size_t(column)];
 }
 
-InvoiceTable::InvoiceTable(QObject *parent) : QAbstractTableModel(parent) {}
+InvoiceTable::InvoiceTable(QObject *parent) : QObject(parent) {}
+
+InvoiceTable::~InvoiceTable() = default;
 
 void InvoiceTable::reopen()
 {
-    beginResetModel();
+    emit aboutToReset();
     releaseRecords();
     m_open = true;
-    endResetModel();
+    emit reset();
+}
+
+void InvoiceTable::appendNow(const InvoiceRecord &record)
+{
+    if (!m_open) {
+        // A table that was never opened has no rows to add to: it opens.
+        emit aboutToReset();
+        m_open = true;
+        m_records.push_back(record);
+        emit reset();
+        return;
+    }
+    const qsizetype row = size();
+    emit rowsAboutToBeAppended(row, row);
+    m_records.push_back(record);
+    emit rowsAppended();
 }
 
 void InvoiceTable::beginFill()
 {
     if (m_filling)
         return;
-    beginResetModel();
+    emit aboutToReset();
     m_filling = true;
     releaseRecords();
     m_open = true;
@@ -72,7 +75,7 @@ void InvoiceTable::endFill()
         return;
     putInOrder();
     m_filling = false;
-    endResetModel();
+    emit reset();
 }
 
 void InvoiceTable::releaseRecords()
@@ -148,69 +151,4 @@ void InvoiceTable::putInOrder()
     }
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
-}
-
-int InvoiceTable::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() || !m_open ? 0 : int(m_records.size());
-}
-
-int InvoiceTable::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() || !m_open ? 0 : ColumnCount;
-}
-
-QString InvoiceTable::displayText(qsizetype row, int column) const
-{
-    const InvoiceRecord &r = at(row);
-    switch (column) {
-    case ColData: return m_locale.toString(r.data, QLocale::ShortFormat);
-    case ColNumero: return QString::number(r.numero);
-    case ColApice: return text(r.Apice);
-    case ColCognome: return text(r.Cognome);
-    case ColNome: return text(r.nome);
-    case ColCf: return text(r.cf);
-    case ColImporto: return currency(m_locale, r.importo);
-    case ColBollo: return currency(m_locale, r.bollo);
-    case ColImportoiva: return currency(m_locale, r.importoiva);
-    case ColImportora: return currency(m_locale, r.importora);
-    case ColTotale: return currency(m_locale, r.totale());
-    case ColPIva: return text(r.sogiva);
-    case ColDescrizione: return fromAnsi(r.descrizione());
-    case ColIndirizzo: return text(r.indirizzo);
-    case ColCap: return text(r.cap);
-    case ColCitta: return text(r.citta);
-    case ColProvincia: return text(r.provincia);
-    default: return {};
-    }
-}
-
-QVariant InvoiceTable::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
-        return {};
-    switch (role) {
-    case Qt::DisplayRole:
-        return displayText(index.row(), index.column());
-    case Qt::BackgroundRole:
-        // A missing tax code stands out in red.
-        if (index.column() == ColCf)
-            return at(index.row()).cf.isEmpty() ? QColor(255, 0, 0) : QColor(255, 255, 255);
-        return {};
-    case Qt::TextAlignmentRole:
-        if (index.column() == ColNumero || (index.column() >= ColImporto && index.column() <= ColTotale))
-            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        return {};
-    default:
-        return {};
-    }
-}
-
-QVariant InvoiceTable::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole)
-        return {};
-    if (orientation == Qt::Horizontal)
-        return section >= 0 && section < columnCount() ? QString::fromLatin1(field(section).label) : QVariant();
-    return QVariant();
 }

@@ -1,4 +1,4 @@
-#include "settings/TConfigDlg.h"
+#include "dialogs/TConfigDlg.h"
 
 #include "dialogs/DialogPlacement.h"
 #include "dialogs/LimitedLineEdit.h"

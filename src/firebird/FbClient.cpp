@@ -1,4 +1,4 @@
-#include "data/FbClient.h"
+#include "firebird/FbClient.h"
 
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"

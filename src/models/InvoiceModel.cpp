@@ -1,0 +1,98 @@
+#include "models/InvoiceModel.h"
+
+#include "platform/AnsiCodePage.h"
+
+#include <QColor>
+
+namespace {
+QString currency(const QLocale &locale, qint64 amount)
+{
+    return locale.toCurrencyString(double(amount) / double(kMoneyScale));
+}
+
+template <int N>
+QString text(const FixedText<N> &value)
+{
+    return fromAnsi(value.data(), value.size());
+}
+} // namespace
+
+InvoiceModel::InvoiceModel(const InvoiceTable &table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
+{
+    connect(&table, &InvoiceTable::aboutToReset, this, &InvoiceModel::beginResetModel);
+    connect(&table, &InvoiceTable::reset, this, &InvoiceModel::endResetModel);
+    connect(&table, &InvoiceTable::rowsAboutToBeAppended, this,
+            [this](qsizetype first, qsizetype last) { beginInsertRows({}, int(first), int(last)); });
+    connect(&table, &InvoiceTable::rowsAppended, this, &InvoiceModel::endInsertRows);
+}
+
+void InvoiceModel::setDisplayLocale(const QLocale &locale)
+{
+    m_locale = locale;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
+int InvoiceModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_table.isOpen() ? 0 : int(m_table.size());
+}
+
+int InvoiceModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_table.columnCount();
+}
+
+QString InvoiceModel::displayText(qsizetype row, int column) const
+{
+    const InvoiceRecord &r = m_table.at(row);
+    switch (column) {
+    case InvoiceTable::ColData: return m_locale.toString(r.data, QLocale::ShortFormat);
+    case InvoiceTable::ColNumero: return QString::number(r.numero);
+    case InvoiceTable::ColApice: return text(r.Apice);
+    case InvoiceTable::ColCognome: return text(r.Cognome);
+    case InvoiceTable::ColNome: return text(r.nome);
+    case InvoiceTable::ColCf: return text(r.cf);
+    case InvoiceTable::ColImporto: return currency(m_locale, r.importo);
+    case InvoiceTable::ColBollo: return currency(m_locale, r.bollo);
+    case InvoiceTable::ColImportoiva: return currency(m_locale, r.importoiva);
+    case InvoiceTable::ColImportora: return currency(m_locale, r.importora);
+    case InvoiceTable::ColTotale: return currency(m_locale, r.totale());
+    case InvoiceTable::ColPIva: return text(r.sogiva);
+    case InvoiceTable::ColDescrizione: return fromAnsi(r.descrizione());
+    case InvoiceTable::ColIndirizzo: return text(r.indirizzo);
+    case InvoiceTable::ColCap: return text(r.cap);
+    case InvoiceTable::ColCitta: return text(r.citta);
+    case InvoiceTable::ColProvincia: return text(r.provincia);
+    default: return {};
+    }
+}
+
+QVariant InvoiceModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayText(index.row(), index.column());
+    case Qt::BackgroundRole:
+        // A missing tax code stands out in red.
+        if (index.column() == InvoiceTable::ColCf)
+            return m_table.at(index.row()).cf.isEmpty() ? QColor(255, 0, 0) : QColor(255, 255, 255);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == InvoiceTable::ColNumero
+            || (index.column() >= InvoiceTable::ColImporto && index.column() <= InvoiceTable::ColTotale))
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant InvoiceModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    return QString::fromLatin1(InvoiceTable::field(section).label);
+}

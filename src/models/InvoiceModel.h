@@ -1,0 +1,35 @@
+#pragma once
+
+#include "records/InvoiceTable.h"
+
+#include <QAbstractTableModel>
+#include <QLocale>
+#include <QString>
+
+// The invoice table as the main grid shows it, read-only: dates and amounts
+// in the user's formats, a missing tax code in red. Follows the table's
+// signals: one reset per extraction.
+class InvoiceModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit InvoiceModel(const InvoiceTable &table, QObject *parent = nullptr);
+
+    const InvoiceTable &table() const { return m_table; }
+
+    // Locale for the grid's texts (currency and short date formats).
+    void setDisplayLocale(const QLocale &locale);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The text of a cell as the grid shows it.
+    QString displayText(qsizetype row, int column) const;
+
+private:
+    const InvoiceTable &m_table;
+    QLocale m_locale;
+};
