@@ -57,7 +57,7 @@ GridTiming measureGridResetPaint(TDataModule1 &dataModule, const QDate &from, co
             watcher.seen = false;
         });
 
-    dataModule.chiudiEstrazione();
+    dataModule.closeExtraction();
     TFormMain form(dataModule);
     form.DBGrid1->viewport()->installEventFilter(&watcher);
     form.show();

@@ -148,7 +148,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
             .arg(extraction.cpu / fetchLoop.cpu, 0, 'f', 3));
 
     // Export against one plain write of the same bytes.
-    const ExportSettings settings = dm.impostazioniEsportazione();
+    const ExportSettings settings = dm.exportSettings();
     const QString exportPath = nomeFileEsportazione(settings, dm.MTableAssIntest.currentSezionale());
     dm.EstraiDati(2, QDate(), QDate());
     requireNoMessage(prompter, "export");

@@ -104,7 +104,7 @@ private slots:
     void saveErrors_data();
     void saveErrors();
     void failedSaveKeepsEarlierKeys();
-    void rileggisezionali();
+    void reloadAssociations();
 };
 
 void TestConfigurazione::init()
@@ -386,7 +386,7 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
     setProgramFolder(folder.path());
 }
 
-void TestConfigurazione::rileggisezionali()
+void TestConfigurazione::reloadAssociations()
 {
     TestFolder folder;
     folder.writeIni("[AssSezionale]\nAB=3\n[Generale]\nIVA=10\n");
@@ -398,7 +398,7 @@ void TestConfigurazione::rileggisezionali()
     other.writeString("AssSezionale", "CD", "-1");
     other.writeString("AssSezionale", "EF", "2");
     QCOMPARE(c.listasez, QStringList{"AB=3"});
-    c.rileggisezionali();
+    c.reloadAssociations();
     QCOMPARE(c.listasez, QStringList({"CD=-1", "EF=2"}));
 }
 

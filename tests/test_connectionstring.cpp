@@ -75,10 +75,10 @@ void TestConnectionString::analizzaEScrive()
     QFETCH(bool, errore);
 
     TestPrompter prompter;
-    const Connessione connessione = analizzaconnessione(testo);
+    const ConnectionParts connessione = analizzaconnessione(testo);
     QCOMPARE(connessione.host, host);
     QCOMPARE(connessione.file, file);
-    QCOMPARE(testoConfermato(connessione), scritto);
+    QCOMPARE(confirmedText(connessione), scritto);
     QCOMPARE(prompter.all, errore ? QStringList{QStringLiteral("Errore")} : QStringList());
     QCOMPARE(prompter.informations.size(), errore ? 1 : 0);
 }

@@ -13,6 +13,7 @@
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -65,12 +66,12 @@ QStringList righeDi(const QListWidget &lista)
 QStringList righeDi(const TDlgOpenFile &elenco)
 {
     QStringList righe;
-    for (const Connessione &riga : elenco.righe())
+    for (const ConnectionParts &riga : elenco.rows())
         righe << riga.host + QLatin1Char('|') + riga.file;
     return righe;
 }
 
-void rendiCorrente(TDlgOpenFile &elenco, int riga)
+void makeCurrent(TDlgOpenFile &elenco, int riga)
 {
     QTableView *griglia = elenco.DBGrid1;
     const QRect cella = griglia->visualRect(griglia->model()->index(riga, 1));
@@ -356,7 +357,8 @@ void TestDatabaseDialogs::listAddsThroughLocationDialog()
 {
     TestPrompter prompter;
     TDlgOpenFile elenco;
-    elenco.aggiungiRiga({"", "a.fdb"});
+    QAbstractItemModelTester tester(elenco.DBGrid1->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    elenco.appendRow({"", "a.fdb"});
 
     alProssimoDialogo<TDlgOpenFile>([](TDlgOpenFile &e) {
         QCOMPARE(e.windowTitle(), QStringLiteral("Elenco File"));
@@ -365,18 +367,18 @@ void TestDatabaseDialogs::listAddsThroughLocationDialog()
         QVERIFY(!(e.DBGrid1->model()->flags(e.DBGrid1->model()->index(0, 1)) & Qt::ItemIsEditable));
 
         aggiungiConPosizione(e, QStringLiteral("srv"), QStringLiteral("C:\\x.fdb"));
-        QCOMPARE(e.rigaCorrente(), 1);
-        rendiCorrente(e, 0);
+        QCOMPARE(e.currentRow(), 1);
+        makeCurrent(e, 0);
         // Cancel in the location dialog adds nothing.
         alProssimoDialogo<TOpenDatabaseDlg>([](TOpenDatabaseDlg &p) {
             p.EditFile->setText(QStringLiteral("no.fdb"));
             clicca(p.CancelBtn);
         });
         clicca(e.SpeedButton1);
-        QCOMPARE(e.rigaCorrente(), 0);
+        QCOMPARE(e.currentRow(), 0);
         // Both fields empty: an empty row, taken as it is.
         aggiungiConPosizione(e, QString(), QString());
-        QCOMPARE(e.rigaCorrente(), 2);
+        QCOMPARE(e.currentRow(), 2);
         clicca(e.OKBtn);
     });
     QCOMPARE(elenco.exec(), int(QDialog::Accepted));
@@ -405,16 +407,16 @@ void TestDatabaseDialogs::listRemoveMovesCurrent()
     TestPrompter prompter;
     TDlgOpenFile elenco;
     for (const char *file : {"a", "b", "c"})
-        elenco.aggiungiRiga({"", file});
+        elenco.appendRow({"", file});
     elenco.show();
-    QCOMPARE(elenco.rigaCorrente(), 2);
+    QCOMPARE(elenco.currentRow(), 2);
 
-    rendiCorrente(elenco, riga);
-    QCOMPARE(elenco.rigaCorrente(), riga);
+    makeCurrent(elenco, riga);
+    QCOMPARE(elenco.currentRow(), riga);
     clicca(elenco.SpeedButton2);
 
     QCOMPARE(righeDi(elenco), righe);
-    QCOMPARE(elenco.rigaCorrente(), corrente);
+    QCOMPARE(elenco.currentRow(), corrente);
     QVERIFY(prompter.all.isEmpty());
 }
 
@@ -422,7 +424,7 @@ void TestDatabaseDialogs::listRemoveOnEmptyReportsError()
 {
     TestPrompter prompter;
     TDlgOpenFile elenco;
-    elenco.aggiungiRiga({"", "a"});
+    elenco.appendRow({"", "a"});
 
     bool ancoraAperto = false;
     alProssimoDialogo<TDlgOpenFile>([&](TDlgOpenFile &e) {
@@ -437,8 +439,8 @@ void TestDatabaseDialogs::listRemoveOnEmptyReportsError()
 
     QVERIFY(ancoraAperto);
     QCOMPARE(prompter.errors, QStringList(2, "Cannot perform this operation on an empty dataset."));
-    QVERIFY(elenco.righe().isEmpty());
-    QCOMPARE(elenco.rigaCorrente(), -1);
+    QVERIFY(elenco.rows().isEmpty());
+    QCOMPARE(elenco.currentRow(), -1);
 }
 
 void TestDatabaseDialogs::listCtrlDelete_data()
@@ -458,16 +460,17 @@ void TestDatabaseDialogs::listCtrlDelete()
     TestPrompter prompter;
     prompter.okCancelAnswers.push_back(risposta);
     TDlgOpenFile elenco;
+    QAbstractItemModelTester tester(elenco.DBGrid1->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     for (const char *file : {"a", "b", "c"})
-        elenco.aggiungiRiga({"", file});
+        elenco.appendRow({"", file});
     elenco.show();
-    rendiCorrente(elenco, 1);
+    makeCurrent(elenco, 1);
 
     QTest::keyClick(elenco.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
 
     QCOMPARE(prompter.questions, QStringList{"Delete record?"});
     QCOMPARE(righeDi(elenco), righe);
-    QCOMPARE(elenco.rigaCorrente(), 1);
+    QCOMPARE(elenco.currentRow(), 1);
     QVERIFY(elenco.isVisible());
 }
 
@@ -483,10 +486,10 @@ void TestDatabaseDialogs::actionRenumbersOnOk()
     int corrente = -2;
     alProssimoDialogo<TDlgOpenFile>([&](TDlgOpenFile &e) {
         mostrate = righeDi(e);
-        corrente = e.rigaCorrente();
+        corrente = e.currentRow();
         clicca(e.OKBtn);
     });
-    QVERIFY(guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(mostrate, (QStringList{"srv|C:\\dati\\a.fdb", "|b.fdb"}));
     QCOMPARE(corrente, 1);
@@ -515,7 +518,7 @@ void TestDatabaseDialogs::actionWritesEveryFormBack()
         messaggiPrimaDellElenco = prompter.all;
         clicca(e.OKBtn);
     });
-    QVERIFY(guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(messaggiPrimaDellElenco, QStringList{"Errore"});
     QCOMPARE(ProfileFile(cartella.iniPath()).sectionLines("File"),
@@ -531,11 +534,11 @@ void TestDatabaseDialogs::actionRemovesSecondOfThree()
     cartella.writeIni("[File]\r\n1=uno.fdb\r\n2=srv:due.fdb\r\n3=tre.fdb\r\n");
 
     alProssimoDialogo<TDlgOpenFile>([](TDlgOpenFile &e) {
-        rendiCorrente(e, 1);
+        makeCurrent(e, 1);
         clicca(e.SpeedButton2);
         clicca(e.OKBtn);
     });
-    QVERIFY(guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(ProfileFile(cartella.iniPath()).sectionLines("File"), (QStringList{"1=uno.fdb", "2=tre.fdb"}));
 }
@@ -551,7 +554,7 @@ void TestDatabaseDialogs::actionEmptyListRemovesSection()
         clicca(e.SpeedButton2);
         clicca(e.OKBtn);
     });
-    QVERIFY(guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
 
     const QByteArray dopo = cartella.readIni();
     QVERIFY2(!dopo.contains("[File]"), dopo.constData());
@@ -570,11 +573,11 @@ void TestDatabaseDialogs::actionCancelLeavesFileAlone()
 
     alProssimoDialogo<TDlgOpenFile>([](TDlgOpenFile &e) {
         aggiungiConPosizione(e, QStringLiteral("srv"), QStringLiteral("nuovo.fdb"));
-        rendiCorrente(e, 0);
+        makeCurrent(e, 0);
         clicca(e.SpeedButton2);
         e.close();
     });
-    QVERIFY(guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(cartella.readIni(), iniTipico);
     QVERIFY(prompter.all.isEmpty());
@@ -601,7 +604,7 @@ void TestDatabaseDialogs::actionWriteFailureKeepsSection()
         clicca(e.SpeedButton2);
         clicca(e.OKBtn);
     });
-    QVERIFY(!guarded([] { eseguiElencoDatabase(nullptr); }));
+    QVERIFY(!guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(prompter.errors, QStringList{"Unable to write to " + settingsFilePath() + "."});
     QCOMPARE(cartella.readIni(), iniTipico);

@@ -84,7 +84,7 @@ void TestDatabaseListRestart::addedDatabaseIsReadAtNextStart()
         list->SpeedButton1Click();
         QTest::mouseClick(list->OKBtn, Qt::LeftButton);
     });
-    eseguiElencoDatabase(nullptr);
+    runDatabaseListDialog(nullptr);
     QVERIFY(listShown);
     QVERIFY(locationShown);
     QVERIFY(folder.readIni().contains(QStringLiteral("2=%1").arg(added).toUtf8()));

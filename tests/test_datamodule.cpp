@@ -31,14 +31,9 @@ const QString kHeading = QStringLiteral("01");
 const QDate kFrom(2025, 1, 1);
 const QDate kTo(2025, 1, 31);
 
-// Tolm.ini naming the configuration database and the patient databases
-// (keys 1, 2, ...), followed by more sections.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
-    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
-    for (int i = 0; i < patients.size(); ++i)
-        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
-    return (text + more).toUtf8();
+    return settingsFileText(config, patients, more);
 }
 
 // The rows of the association table as index|Sigla|Descrizione|Sezionale,

@@ -9,6 +9,7 @@
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<TestPrompter> prompter;
     std::unique_ptr<AssociationTable> table;
     std::unique_ptr<TDlgSezionale> dialog;
+    std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
 void TestDlgSezionale::init()
@@ -62,6 +64,7 @@ void TestDlgSezionale::init()
 
 void TestDlgSezionale::cleanup()
 {
+    tester.reset();
     dialog.reset();
     table.reset();
     prompter.reset();
@@ -70,6 +73,8 @@ void TestDlgSezionale::cleanup()
 void TestDlgSezionale::openOn(int row, int column)
 {
     dialog = std::make_unique<TDlgSezionale>(*table);
+    tester = std::make_unique<QAbstractItemModelTester>(dialog->DBGrid1->model(),
+                                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
     dialog->show();
     dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dialog.get()));

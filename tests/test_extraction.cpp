@@ -46,15 +46,11 @@ const QDate kTo(2025, 1, 31);
 // ...), the stored associations and the accounting codes.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
-    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
-    for (int i = 0; i < patients.size(); ++i)
-        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
-    text += QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
+    return settingsFileText(config, patients, QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
                            "[Generale]\nCreaSottocartelle=0\nAttivita=1\nRegistro=V\nIVA=22\n"
                            "Inapplicabilita=E1\nVoceIva=V1\nSettore=S\nContoDare=D\nContoAvere=A\n"
                            "InapplicabilitaBollo=EB\nVoceIvaBollo=VB\nSettoreBollo=SB\nContoDareBollo=DB\n"
-                           "ContoAvereBollo=AB\n");
-    return (text + more).toUtf8();
+                           "ContoAvereBollo=AB\n") + more);
 }
 
 // A data module started on its own program folder, with a recording prompter.
@@ -594,7 +590,7 @@ void TestExtraction::associationDialog()
         }
         QTest::mouseClick(accept ? dialog.OKBtn : dialog.CancelBtn, Qt::LeftButton);
     });
-    eseguiAssociazione(nullptr, dm);
+    runAssociationDialog(nullptr, dm);
     QVERIFY(!g_dialogMissed);
 
     ProfileFile file(p.folder.iniPath());
@@ -625,7 +621,7 @@ void TestExtraction::associationFailedWriteKeepsEdits()
     {
         Immutable locked(p.folder.path());
         QVERIFY(locked.ok());
-        QCOMPARE(errorOf([&] { eseguiAssociazione(nullptr, dm); }),
+        QCOMPARE(errorOf([&] { runAssociationDialog(nullptr, dm); }),
                  QStringLiteral("Unable to write to %1").arg(p.folder.iniPath()));
     }
     QVERIFY(!g_dialogMissed);

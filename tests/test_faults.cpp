@@ -288,7 +288,7 @@ void TestFaults::settingsCannotBeWritten()
         error = errorOf([&] { dm->configurazione->salvaconfig(); });
     } else if (action == QLatin1String("database list")) {
         acceptNextDialog();
-        error = errorOf([] { eseguiElencoDatabase(nullptr); });
+        error = errorOf([] { runDatabaseListDialog(nullptr); });
     } else {
         error = errorOf([&] { dm->Riscriviintestazioni(); });
     }

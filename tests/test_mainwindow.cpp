@@ -16,6 +16,7 @@
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QColor>
 #include <QComboBox>
@@ -83,6 +84,8 @@ struct Program
         }
         dm = std::make_unique<TDataModule1>();
         window = std::make_unique<TFormMain>(*dm);
+        gridTester = std::make_unique<QAbstractItemModelTester>(
+            window->DBGrid1->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     QString outFolder() const { return folder.filePath(QStringLiteral("out")); }
     QString exportFile() const { return outFolder() + QLatin1Char('/') + kExportFile; }
@@ -111,6 +114,7 @@ struct Program
     TestPrompter prompter;
     std::unique_ptr<TDataModule1> dm;
     std::unique_ptr<TFormMain> window;
+    std::unique_ptr<QAbstractItemModelTester> gridTester;
 };
 
 // Runs action on the settings dialog once it is shown modally; the action is
@@ -234,7 +238,7 @@ void TestMainWindow::windowAtStart()
     Program p(m_config, {m_patients}, QString());
     p.show();
     TFormMain &w = *p.window;
-    QVERIFY(!w.terminazioneRichiesta());
+    QVERIFY(!w.quitRequested());
     QCOMPARE(w.windowTitle(), QStringLiteral("Esportazione Dati Tolm"));
     QCOMPARE(w.size(), QSize(758, 586));
     QCOMPARE(w.LabelConfig->text(),
@@ -274,7 +278,7 @@ void TestMainWindow::startWithoutSettingsFile()
 {
     Program p(QString(), {}, QString());
     QCOMPARE(p.prompter.all, QStringList{"Impostare il file di configurazione"});
-    QVERIFY(p.window->terminazioneRichiesta());
+    QVERIFY(p.window->quitRequested());
     QCOMPARE(p.window->ComboBoxSezionale->count(), 0);
     QVERIFY(!QFileInfo::exists(p.folder.iniPath()));
 }

@@ -65,9 +65,9 @@ void TestPeriodPresets::periodo()
     QFETCH(QDate, dal);
     QFETCH(QDate, al);
 
-    const Periodo periodo = periodoPredefinito(preset, oggi);
-    QCOMPARE(periodo.dal, dal);
-    QCOMPARE(periodo.al, al);
+    const Period periodo = defaultPeriod(preset, oggi);
+    QCOMPARE(periodo.from, dal);
+    QCOMPARE(periodo.to, al);
 }
 
 QTEST_APPLESS_MAIN(TestPeriodPresets)

@@ -8,11 +8,11 @@
 #include "dialogs/TRecordDlg.h"
 #include "dialogs/TConfigDlg.h"
 
-void collegaAzioni(TFormMain &formMain, TDataModule1 &dataModule)
+void connectActions(TFormMain &formMain, TDataModule1 &dataModule)
 {
-    formMain.preparaConfigDlg = [&dataModule](TConfigDlg &dialog) {
-        dialog.databaseListAction = [&dialog] { eseguiElencoDatabase(&dialog); };
-        dialog.associationAction = [&dialog, &dataModule] { eseguiAssociazione(&dialog, dataModule); };
+    formMain.prepareConfigDlg = [&dataModule](TConfigDlg &dialog) {
+        dialog.databaseListAction = [&dialog] { runDatabaseListDialog(&dialog); };
+        dialog.associationAction = [&dialog, &dataModule] { runAssociationDialog(&dialog, dataModule); };
     };
 }
 

@@ -5,7 +5,7 @@ class TDataModule1;
 
 // Connects the settings dialog's buttons to the database list and to the
 // association dialog.
-void collegaAzioni(TFormMain &formMain, TDataModule1 &dataModule);
+void connectActions(TFormMain &formMain, TDataModule1 &dataModule);
 
 // The database list dialog and the record dialog, created hidden at start-up
 // after the main window and kept until the end.

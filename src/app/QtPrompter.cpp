@@ -30,31 +30,31 @@ QString qtFilter(const QString &filter)
 }
 } // namespace
 
-QString titoloProgramma()
+QString programTitle()
 {
     return QStringLiteral("Tolm Export");
 }
 
 void QtPrompter::information(const QString &text)
 {
-    QMessageBox::information(owner(), titoloProgramma(), text, QMessageBox::Ok);
+    QMessageBox::information(owner(), programTitle(), text, QMessageBox::Ok);
 }
 
 void QtPrompter::error(const QString &text)
 {
-    QMessageBox::critical(owner(), titoloProgramma(), text, QMessageBox::Ok);
+    QMessageBox::critical(owner(), programTitle(), text, QMessageBox::Ok);
 }
 
 bool QtPrompter::questionYesNo(const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, titoloProgramma(), text, QMessageBox::Yes | QMessageBox::No, owner());
+    QMessageBox box(QMessageBox::Information, programTitle(), text, QMessageBox::Yes | QMessageBox::No, owner());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
 bool QtPrompter::confirmOkCancel(const QString &text)
 {
-    QMessageBox box(QMessageBox::Question, titoloProgramma(), text, QMessageBox::Ok | QMessageBox::Cancel, owner());
+    QMessageBox box(QMessageBox::Question, programTitle(), text, QMessageBox::Ok | QMessageBox::Cancel, owner());
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }

@@ -16,4 +16,4 @@ public:
 };
 
 // "Tolm Export"
-QString titoloProgramma();
+QString programTitle();

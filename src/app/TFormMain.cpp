@@ -27,9 +27,9 @@
 TFormMain *FormMain = nullptr;
 
 namespace {
-const QDate kDataIniziale(2013, 1, 1);
+const QDate kInitialDate(2013, 1, 1);
 
-QLabel *etichetta(QWidget *parent, const QString &text, int left, int top)
+QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top)
 {
     auto *label = new QLabel(text, parent);
     label->move(left, top);
@@ -37,7 +37,7 @@ QLabel *etichetta(QWidget *parent, const QString &text, int left, int top)
     return label;
 }
 
-QPushButton *pulsante(QWidget *parent, const QString &name, const QString &text, int left, int top)
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &text, int left, int top)
 {
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
@@ -45,9 +45,9 @@ QPushButton *pulsante(QWidget *parent, const QString &name, const QString &text,
     return button;
 }
 
-QDateEdit *selettoreData(QWidget *parent, const QString &name, int left, int top)
+QDateEdit *makeDatePicker(QWidget *parent, const QString &name, int left, int top)
 {
-    auto *picker = new QDateEdit(kDataIniziale, parent);
+    auto *picker = new QDateEdit(kInitialDate, parent);
     picker->setObjectName(name);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
@@ -55,7 +55,7 @@ QDateEdit *selettoreData(QWidget *parent, const QString &name, int left, int top
     return picker;
 }
 
-QFont grassetto(const QFont &base, int pixelSize)
+QFont boldFont(const QFont &base, int pixelSize)
 {
     QFont font = base;
     font.setBold(true);
@@ -67,11 +67,11 @@ QFont grassetto(const QFont &base, int pixelSize)
 TFormMain::TFormMain(TDataModule1 &dataModule, QWidget *parent) : QWidget(parent), m_dm(dataModule)
 {
     FormMain = this;
-    creaControlli();
+    createControls();
     FormCreate();
 }
 
-void TFormMain::creaControlli()
+void TFormMain::createControls()
 {
     setWindowTitle(QStringLiteral("Esportazione Dati Tolm"));
     // Tahoma, 11 pixels high; where it is missing, a face of similar width.
@@ -95,34 +95,34 @@ void TFormMain::creaControlli()
     layout->addWidget(Panel1);
     layout->addWidget(Panel2, 1);
 
-    Button1 = pulsante(Panel1, QStringLiteral("Button1"), QStringLiteral("Estrai Dati"), 7, 5);
-    Button3 = pulsante(Panel1, QStringLiteral("Button3"), QStringLiteral("Esporta"), 7, 30);
+    Button1 = makeButton(Panel1, QStringLiteral("Button1"), QStringLiteral("Estrai Dati"), 7, 5);
+    Button3 = makeButton(Panel1, QStringLiteral("Button3"), QStringLiteral("Esporta"), 7, 30);
     Button3->setEnabled(false);
-    Label5 = etichetta(Panel1, QStringLiteral("Intestazione"), 88, 9);
+    Label5 = makeLabel(Panel1, QStringLiteral("Intestazione"), 88, 9);
     ComboBoxSezionale = new QComboBox(Panel1);
     ComboBoxSezionale->setObjectName(QStringLiteral("ComboBoxSezionale"));
     ComboBoxSezionale->setEditable(false);
     ComboBoxSezionale->setGeometry(150, 6, 173, 21);
-    Label1 = etichetta(Panel1, QStringLiteral("Dal"), 329, 9);
-    DateTimePickerDal = selettoreData(Panel1, QStringLiteral("DateTimePickerDal"), 350, 6);
-    Label2 = etichetta(Panel1, QStringLiteral("Al"), 449, 9);
-    DateTimePickerAl = selettoreData(Panel1, QStringLiteral("DateTimePickerAl"), 464, 6);
-    Label6 = etichetta(Panel1, QStringLiteral("Sezionale"), 568, 9);
+    Label1 = makeLabel(Panel1, QStringLiteral("Dal"), 329, 9);
+    DateTimePickerDal = makeDatePicker(Panel1, QStringLiteral("DateTimePickerDal"), 350, 6);
+    Label2 = makeLabel(Panel1, QStringLiteral("Al"), 449, 9);
+    DateTimePickerAl = makeDatePicker(Panel1, QStringLiteral("DateTimePickerAl"), 464, 6);
+    Label6 = makeLabel(Panel1, QStringLiteral("Sezionale"), 568, 9);
     DBTextSezionale = new QLabel(Panel1);
     DBTextSezionale->setObjectName(QStringLiteral("DBTextSezionale"));
     DBTextSezionale->setGeometry(616, 9, 22, 17);
-    Button2 = pulsante(Panel1, QStringLiteral("Button2"), QStringLiteral("Configura"), 675, 5);
-    Label4 = etichetta(Panel1, QStringLiteral("Esporta in"), 151, 30);
-    Label4->setFont(grassetto(font(), 13));
+    Button2 = makeButton(Panel1, QStringLiteral("Button2"), QStringLiteral("Configura"), 675, 5);
+    Label4 = makeLabel(Panel1, QStringLiteral("Esporta in"), 151, 30);
+    Label4->setFont(boldFont(font(), 13));
     Label4->adjustSize();
-    Label3 = etichetta(Panel1, QString(), 221, 30);
+    Label3 = makeLabel(Panel1, QString(), 221, 30);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setFont(grassetto(font(), 13));
+    Label3->setFont(boldFont(font(), 13));
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->installEventFilter(this);
-    LabelConfig = etichetta(Panel1, QString(), 151, 50);
+    LabelConfig = makeLabel(Panel1, QString(), 151, 50);
     LabelConfig->setObjectName(QStringLiteral("LabelConfig"));
-    LabelConfig->setFont(grassetto(font(), 11));
+    LabelConfig->setFont(boldFont(font(), 11));
 
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -155,11 +155,11 @@ void TFormMain::creaControlli()
     connect(ComboBoxSezionale, &QComboBox::activated, this, &TFormMain::ComboBoxSezionaleChange);
 
     AssociationTable &headings = m_dm.MTableAssIntest;
-    connect(&headings, &AssociationTable::currentRowChanged, this, &TFormMain::mostraSezionale);
-    connect(&headings, &AssociationTable::fieldChanged, this, &TFormMain::mostraSezionale);
-    connect(&headings, &AssociationTable::reset, this, &TFormMain::mostraSezionale);
+    connect(&headings, &AssociationTable::currentRowChanged, this, &TFormMain::showSezionale);
+    connect(&headings, &AssociationTable::fieldChanged, this, &TFormMain::showSezionale);
+    connect(&headings, &AssociationTable::reset, this, &TFormMain::showSezionale);
     // After the grid's model, which was connected first.
-    connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::adattaColonne);
+    connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::fitColumns);
 }
 
 void TFormMain::FormCreate()
@@ -167,16 +167,16 @@ void TFormMain::FormCreate()
     TConfigurazione &config = *m_dm.configurazione;
     if (config.FFileConfig.isEmpty()) {
         Prompter::current().information(QStringLiteral("Impostare il file di configurazione"));
-        m_terminazioneRichiesta = true;
+        m_quitRequested = true;
     }
 
-    const Periodo periodo = periodoPredefinito(config.FPeriodoSalvataggio, today());
-    DateTimePickerDal->setDate(periodo.dal);
-    DateTimePickerAl->setDate(periodo.al);
+    const Period periodo = defaultPeriod(config.FPeriodoSalvataggio, today());
+    DateTimePickerDal->setDate(periodo.from);
+    DateTimePickerAl->setDate(periodo.to);
 
     Label3->setText(config.CartellaEsportazione());
     Label3->adjustSize();
-    LabelConfig->setText(testoConfigurazione());
+    LabelConfig->setText(configurationText());
     LabelConfig->adjustSize();
 
     ComboBoxSezionale->clear();
@@ -185,10 +185,10 @@ void TFormMain::FormCreate()
         ComboBoxSezionale->addItem(headings.fieldText(i, AssociationTable::ColDescrizione));
     ComboBoxSezionale->setCurrentIndex(ComboBoxSezionale->count() ? 0 : -1);
     headings.first();
-    mostraSezionale();
+    showSezionale();
 }
 
-QString TFormMain::testoConfigurazione() const
+QString TFormMain::configurationText() const
 {
     const TConfigurazione &c = *m_dm.configurazione;
     return QStringLiteral("Attività '") + c.FAttivita + QStringLiteral("'     Registro '") + c.FRegistro
@@ -196,7 +196,7 @@ QString TFormMain::testoConfigurazione() const
            + QStringLiteral("'     Conto Avere '") + c.FContoAvere + QStringLiteral("'");
 }
 
-void TFormMain::mostraSezionale()
+void TFormMain::showSezionale()
 {
     DBTextSezionale->setText(m_dm.MTableAssIntest.currentSezionale());
 }
@@ -207,10 +207,10 @@ void TFormMain::Button1Click()
         WaitCursor wait;
         m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date());
         Button3->setEnabled(m_dm.dxMemDataFatture.isOpen() && !m_dm.dxMemDataFatture.isEmpty());
-        aggiornaRiepilogo();
+        updateSummary();
     } catch (const std::exception &error) {
         Button3->setEnabled(false);
-        aggiornaRiepilogo();
+        updateSummary();
         // Without any heading there is nothing to extract and nothing to say.
         if (m_dm.MTableAssIntest.hasCurrent())
             reportError(error);
@@ -222,10 +222,10 @@ void TFormMain::Button2Click()
     guarded([this] {
         TConfigDlg dialog(this);
         dialog.Config = m_dm.configurazione.get();
-        if (preparaConfigDlg)
-            preparaConfigDlg(dialog);
+        if (prepareConfigDlg)
+            prepareConfigDlg(dialog);
         if (dialog.exec() == QDialog::Accepted) {
-            LabelConfig->setText(testoConfigurazione());
+            LabelConfig->setText(configurationText());
             LabelConfig->adjustSize();
         }
     });
@@ -253,11 +253,11 @@ void TFormMain::Button3Click()
 
 void TFormMain::ComboBoxSezionaleChange()
 {
-    m_dm.chiudiEstrazione();
+    m_dm.closeExtraction();
     Button3->setEnabled(false);
     LabelRiepilogo->clear();
     m_dm.MTableAssIntest.locateIndex(ComboBoxSezionale->currentIndex());
-    mostraSezionale();
+    showSezionale();
 }
 
 void TFormMain::Label3Click()
@@ -288,9 +288,9 @@ void TFormMain::resizeEvent(QResizeEvent *event)
     Button2->move(width() - 83, Button2->y());
 }
 
-void TFormMain::adattaColonne()
+void TFormMain::fitColumns()
 {
-    if (m_colonneImpostate || m_dm.dxMemDataFatture.columnCount() == 0)
+    if (m_columnsSet || m_dm.dxMemDataFatture.columnCount() == 0)
         return;
     const int charWidth = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     const int padding = 8;
@@ -299,10 +299,10 @@ void TFormMain::adattaColonne()
         const int titleWidth = DBGrid1->fontMetrics().horizontalAdvance(QString::fromLatin1(field.label));
         DBGrid1->setColumnWidth(c, std::max(field.displayWidth * charWidth, titleWidth) + padding);
     }
-    m_colonneImpostate = true;
+    m_columnsSet = true;
 }
 
-void TFormMain::aggiornaRiepilogo()
+void TFormMain::updateSummary()
 {
     const InvoiceTable &table = m_dm.dxMemDataFatture;
     qint64 totale = 0;

@@ -23,11 +23,11 @@ public:
 
     // True when the start-up check found no configuration database: the
     // program is to end as soon as the event loop starts.
-    bool terminazioneRichiesta() const { return m_terminazioneRichiesta; }
+    bool quitRequested() const { return m_quitRequested; }
 
     // Fills the settings dialog's actions before it is shown; the program
     // wires the database list and the association dialog in here.
-    std::function<void(TConfigDlg &)> preparaConfigDlg;
+    std::function<void(TConfigDlg &)> prepareConfigDlg;
 
     QPushButton *Button1;
     QPushButton *Button2;
@@ -60,16 +60,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void creaControlli();
+    void createControls();
     void FormCreate();
-    QString testoConfigurazione() const;
-    void mostraSezionale();
-    void adattaColonne();
-    void aggiornaRiepilogo();
+    QString configurationText() const;
+    void showSezionale();
+    void fitColumns();
+    void updateSummary();
 
     TDataModule1 &m_dm;
-    bool m_terminazioneRichiesta = false;
-    bool m_colonneImpostate = false;
+    bool m_quitRequested = false;
+    bool m_columnsSet = false;
 };
 
 extern TFormMain *FormMain;

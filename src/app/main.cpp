@@ -12,8 +12,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(titoloProgramma());
-    QApplication::setApplicationDisplayName(titoloProgramma());
+    QApplication::setApplicationName(programTitle());
+    QApplication::setApplicationDisplayName(programTitle());
     QtPrompter prompter;
     Prompter::setCurrent(&prompter);
 
@@ -29,9 +29,9 @@ int main(int argc, char *argv[])
     int status = 0;
     {
         TFormMain formMain(*dataModule);
-        collegaAzioni(formMain, *dataModule);
+        connectActions(formMain, *dataModule);
         HiddenStartupDialogs hidden;
-        if (!formMain.terminazioneRichiesta()) {
+        if (!formMain.quitRequested()) {
             formMain.show();
             status = app.exec();
         }

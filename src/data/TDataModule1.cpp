@@ -28,12 +28,12 @@ const char *const TDataModule1::kExtractionSql =
     "from contab where  tipo=1 and data between :Data1 and  :Data2  and intestazione=:Intest";
 
 namespace {
-const QString kSezioneAssociazioni = QStringLiteral("AssSezionale");
-const QString kSezioneDatabase = QStringLiteral("Database");
-const QString kSezioneFile = QStringLiteral("File");
+const QString kAssociationSection = QStringLiteral("AssSezionale");
+const QString kDatabaseSection = QStringLiteral("Database");
+const QString kFileSection = QStringLiteral("File");
 
 // The sezionale of a heading as a whole number, as the extraction reads it.
-int comeIntero(const QString &text)
+int toInteger(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
@@ -44,7 +44,7 @@ int comeIntero(const QString &text)
 
 // The stored sezionale of a heading: the first line "code=..." of the list,
 // the code compared without regard to case; empty when there is none.
-QString cercaSezionale(const QStringList &listasez, const QString &sigla)
+QString storedSezionale(const QStringList &listasez, const QString &sigla)
 {
     for (const QString &line : listasez) {
         if (line.size() > sigla.size() && line.at(sigla.size()) == QLatin1Char('=')
@@ -54,14 +54,14 @@ QString cercaSezionale(const QStringList &listasez, const QString &sigla)
     return {};
 }
 
-QString testoDb(QByteArrayView latin1)
+QString databaseText(QByteArrayView latin1)
 {
     return fromAnsi(latin1ToAnsi(latin1.toByteArray()));
 }
 
 // True when a byte of the text is 0x80 or above: only then can it hold one
 // that Windows-1252 lacks.
-bool haAltiByte(const char *bytes, qsizetype size)
+bool hasHighBytes(const char *bytes, qsizetype size)
 {
     quint64 any = 0;
     qsizetype i = 0;
@@ -76,23 +76,23 @@ bool haAltiByte(const char *bytes, qsizetype size)
 }
 
 template <int N>
-void leggiTesto(FixedText<N> &field, const IBDataSet &query, int column)
+void readText(FixedText<N> &field, const IBDataSet &query, int column)
 {
     const QByteArrayView bytes = query.asBytes(column);
     const qsizetype size = std::min<qsizetype>(bytes.size(), N);
     // Plain ASCII, as most names and addresses are, is taken as it is.
-    if (haAltiByte(bytes.data(), size))
+    if (hasHighBytes(bytes.data(), size))
         field.setLatin1(bytes.data(), size);
     else
         field.set(bytes.data(), size);
 }
 
 // Ends a filling of the invoice table however the extraction ends.
-class FineRiempimento
+class FillEnd
 {
 public:
-    explicit FineRiempimento(InvoiceTable &table) : m_table(table) {}
-    ~FineRiempimento() { m_table.endFill(); }
+    explicit FillEnd(InvoiceTable &table) : m_table(table) {}
+    ~FillEnd() { m_table.endFill(); }
 
 private:
     InvoiceTable &m_table;
@@ -138,7 +138,7 @@ void TDataModule1::DataModuleCreate()
         return;
     cancontinue = true;
     leggidatabase();
-    apriDatabaseConfig();
+    openConfigDatabase();
     leggiintestazioni();
 }
 
@@ -153,9 +153,9 @@ void TDataModule1::leggidatabase()
     const ProfileFile inif(settingsFilePath());
     listDB = std::make_unique<std::vector<std::unique_ptr<IBDatabase>>>();
     listTR = std::make_unique<std::vector<std::unique_ptr<IBTransaction>>>();
-    const QString user = inif.readString(kSezioneDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA"));
-    const QString password = inif.readString(kSezioneDatabase, QStringLiteral("pwd"), QString());
-    for (const QString &name : inif.sectionValues(kSezioneFile)) {
+    const QString user = inif.readString(kDatabaseSection, QStringLiteral("user"), QStringLiteral("SYSDBA"));
+    const QString password = inif.readString(kDatabaseSection, QStringLiteral("pwd"), QString());
+    for (const QString &name : inif.sectionValues(kFileSection)) {
         auto database = std::make_unique<IBDatabase>();
         auto transaction = std::make_unique<IBTransaction>();
         database->setDatabaseName(name);
@@ -170,11 +170,11 @@ void TDataModule1::leggidatabase()
     }
 }
 
-void TDataModule1::apriDatabaseConfig()
+void TDataModule1::openConfigDatabase()
 {
     const ProfileFile inif(settingsFilePath());
-    const QString user = inif.readString(kSezioneDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA"));
-    const QString password = inif.readString(kSezioneDatabase, QStringLiteral("pwd"), QStringLiteral("plumtrace"));
+    const QString user = inif.readString(kDatabaseSection, QStringLiteral("user"), QStringLiteral("SYSDBA"));
+    const QString password = inif.readString(kDatabaseSection, QStringLiteral("pwd"), QStringLiteral("plumtrace"));
     IBDatabaseConfig->Close();
     IBDatabaseConfig->setDatabaseName(configurazione->FFileConfig);
     IBDatabaseConfig->Params() = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
@@ -191,19 +191,19 @@ void TDataModule1::liberadatabase()
         return;
     // Closing commits each connection's transaction; keep going when one
     // fails so that every connection is released.
-    std::optional<TolmError> primoErrore;
+    std::optional<TolmError> firstError;
     for (auto &database : *listDB) {
         try {
             database->Close();
         } catch (const TolmError &error) {
-            if (!primoErrore)
-                primoErrore = error;
+            if (!firstError)
+                firstError = error;
         }
     }
     listDB.reset();
     listTR.reset();
-    if (primoErrore)
-        throw *primoErrore;
+    if (firstError)
+        throw *firstError;
 }
 
 void TDataModule1::leggiintestazioni()
@@ -215,9 +215,9 @@ void TDataModule1::leggiintestazioni()
     try {
         qint32 index = 0;
         for (; !IBDataSetIntest->Eof(); IBDataSetIntest->Next()) {
-            const QString sigla = testoDb(IBDataSetIntest->asBytes(colSigla)).left(AssociationTable::kSiglaSize);
-            const QString descrizione = testoDb(IBDataSetIntest->asBytes(colDescrizione));
-            QString sezionale = cercaSezionale(configurazione->listasez, sigla);
+            const QString sigla = databaseText(IBDataSetIntest->asBytes(colSigla)).left(AssociationTable::kSiglaSize);
+            const QString descrizione = databaseText(IBDataSetIntest->asBytes(colDescrizione));
+            QString sezionale = storedSezionale(configurazione->listasez, sigla);
             if (sezionale.isEmpty())
                 sezionale = QStringLiteral("-1");
             MTableAssIntest.appendRow(index++, sigla, descrizione, sezionale);
@@ -240,17 +240,17 @@ void TDataModule1::Riscriviintestazioni()
         associazioni.append({fromAnsi(row.Sigla), fromAnsi(row.Sezionale)});
     }
     // One replacement of the file: a failed write leaves the old section whole.
-    ProfileFile(settingsFilePath()).replaceSection(kSezioneAssociazioni, associazioni);
-    configurazione->rileggisezionali();
+    ProfileFile(settingsFilePath()).replaceSection(kAssociationSection, associazioni);
+    configurazione->reloadAssociations();
 }
 
-void TDataModule1::chiudiEstrazione()
+void TDataModule1::closeExtraction()
 {
     dxMemDataFatture.reopen();
     IBDataSetExport->Close();
 }
 
-ExportSettings TDataModule1::impostazioniEsportazione() const
+ExportSettings TDataModule1::exportSettings() const
 {
     const TConfigurazione &c = *configurazione;
     ExportSettings s;
@@ -274,7 +274,7 @@ ExportSettings TDataModule1::impostazioniEsportazione() const
 
 void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl)
 {
-    if (comeIntero(MTableAssIntest.currentSezionale()) < 0) {
+    if (toInteger(MTableAssIntest.currentSezionale()) < 0) {
         Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
         return;
     }
@@ -282,23 +282,23 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
         if (!listDB || listDB->empty()) {
             // Emptied before the message box runs its event loop, so that no
             // view meets the table halfway through a reset.
-            chiudiEstrazione();
+            closeExtraction();
             Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
             return;
         }
         dxMemDataFatture.beginFill();
-        FineRiempimento fine(dxMemDataFatture);
+        FillEnd fine(dxMemDataFatture);
         IBDataSetExport->Close();
         cancontinue = true;
         const QString intestazione = MTableAssIntest.currentSigla();
         for (size_t i = 0; i < listDB->size(); ++i)
-            estraiDaDatabase(*(*listDB)[i], *(*listTR)[i], dataDa, DataAl, intestazione);
+            extractFrom(*(*listDB)[i], *(*listTR)[i], dataDa, DataAl, intestazione);
     }
     if (Azione == 0 || Azione == 2)
-        esportafile(dxMemDataFatture, impostazioniEsportazione(), MTableAssIntest.currentSezionale());
+        esportafile(dxMemDataFatture, exportSettings(), MTableAssIntest.currentSezionale());
 }
 
-void TDataModule1::estraiDaDatabase(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
+void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
                                     const QDate &DataAl, const QString &intestazione)
 {
     IBDataSet &query = *IBDataSetExport;
@@ -332,21 +332,21 @@ void TDataModule1::estraiDaDatabase(IBDatabase &database, IBTransaction &transac
     for (; !query.Eof(); query.Next()) {
         r.data = query.asDate(cData);
         r.numero = qint32(query.asInteger(cNumero));
-        leggiTesto(r.cf, query, cCf);
+        readText(r.cf, query, cCf);
         if (cancontinue && r.cf.isEmpty())
             cancontinue = false;
-        leggiTesto(r.indirizzo, query, cIndirizzo);
-        leggiTesto(r.cap, query, cCap);
-        leggiTesto(r.citta, query, cCitta);
-        leggiTesto(r.provincia, query, cProvincia);
-        leggiTesto(r.sogiva, query, cSogiva);
-        leggiTesto(r.Apice, query, cApice);
+        readText(r.indirizzo, query, cIndirizzo);
+        readText(r.cap, query, cCap);
+        readText(r.citta, query, cCitta);
+        readText(r.provincia, query, cProvincia);
+        readText(r.sogiva, query, cSogiva);
+        readText(r.Apice, query, cApice);
         r.importo = query.asMoney(cImporto);
         r.bollo = query.asMoney(cBollo);
         r.importoiva = query.asMoney(cIva);
         r.importora = query.asMoney(cRa);
-        leggiTesto(r.Cognome, query, cCognome);
-        leggiTesto(r.nome, query, cNome);
+        readText(r.Cognome, query, cCognome);
+        readText(r.nome, query, cNome);
         dxMemDataFatture.append(r);
     }
     query.Close();

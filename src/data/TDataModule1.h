@@ -43,10 +43,10 @@ public:
 
     // Empties the invoice table and closes the extraction query (a heading
     // change or the settings dialog).
-    void chiudiEstrazione();
+    void closeExtraction();
 
     // What the export needs from the settings in force.
-    ExportSettings impostazioniEsportazione() const;
+    ExportSettings exportSettings() const;
 
     std::unique_ptr<TConfigurazione> configurazione;
 
@@ -72,9 +72,9 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void leggidatabase();
-    void apriDatabaseConfig();
+    void openConfigDatabase();
     void liberadatabase();
-    void estraiDaDatabase(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
+    void extractFrom(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
                           const QDate &DataAl, const QString &intestazione);
 };
 

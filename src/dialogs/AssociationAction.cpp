@@ -3,7 +3,7 @@
 #include "data/TDataModule1.h"
 #include "dialogs/TDlgSezionale.h"
 
-void eseguiAssociazione(QWidget *parent, TDataModule1 &dm)
+void runAssociationDialog(QWidget *parent, TDataModule1 &dm)
 {
     {
         TDlgSezionale dialog(dm.MTableAssIntest, parent);

@@ -8,4 +8,4 @@ class TDataModule1;
 // after OK writes the table to [AssSezionale]; then reloads the table, after
 // OK and Cancel alike. A failed write propagates to the caller and leaves the
 // table as the user edited it.
-void eseguiAssociazione(QWidget *parent, TDataModule1 &dm);
+void runAssociationDialog(QWidget *parent, TDataModule1 &dm);

@@ -6,25 +6,25 @@
 #include "platform/ProgramFolder.h"
 
 namespace {
-const QString sezioneFile = QStringLiteral("File");
+const QString kFileSection = QStringLiteral("File");
 } // namespace
 
-void eseguiElencoDatabase(QWidget *parent)
+void runDatabaseListDialog(QWidget *parent)
 {
     ProfileFile impostazioni(settingsFilePath());
 
-    TDlgOpenFile elenco(parent);
-    for (const QString &valore : impostazioni.sectionValues(sezioneFile))
-        elenco.aggiungiRiga(analizzaconnessione(valore));
+    TDlgOpenFile dialog(parent);
+    for (const QString &value : impostazioni.sectionValues(kFileSection))
+        dialog.appendRow(analizzaconnessione(value));
 
-    if (elenco.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted)
         return;
 
     // The list is written in one replacement of the file, so a failed write
     // leaves the old list whole.
     QList<std::pair<QString, QString>> voci;
     int chiave = 1;
-    for (const Connessione &riga : elenco.righe())
-        voci.append({QString::number(chiave++), testoConfermato(riga)});
-    impostazioni.replaceSection(sezioneFile, voci);
+    for (const ConnectionParts &row : dialog.rows())
+        voci.append({QString::number(chiave++), confirmedText(row)});
+    impostazioni.replaceSection(kFileSection, voci);
 }

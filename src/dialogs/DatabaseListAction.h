@@ -7,4 +7,4 @@ class QWidget;
 // written anew with keys 1..n in list order (host:file, or the file alone);
 // on Cancel the file is not touched. A failed write raises
 // "Unable to write to <path of Tolm.ini>" for the caller's guard to report.
-void eseguiElencoDatabase(QWidget *parent);
+void runDatabaseListDialog(QWidget *parent);

@@ -1,6 +1,5 @@
 #include "dialogs/TConfigDlg.h"
 
-#include "dialogs/DialogPlacement.h"
 #include "dialogs/LimitedLineEdit.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -23,14 +22,14 @@ const char *const kPeriodi[] = {"Giorno Corrente",   "Settimana Corrente",   "Me
                                 "Giorno Precedente", "Settimana Precedente", "Mese Precedente"};
 
 template <typename Widget>
-Widget *named(Widget *widget, const char *name, const QRect &geometry)
+Widget *placeNamed(Widget *widget, const char *name, const QRect &geometry)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
     return widget;
 }
 
-QLabel *label(QWidget *parent, const QString &text, QWidget *buddy, const QRect &geometry)
+QLabel *makeLabel(QWidget *parent, const QString &text, QWidget *buddy, const QRect &geometry)
 {
     auto *l = new QLabel(text, parent);
     l->setGeometry(geometry);
@@ -57,7 +56,7 @@ void showEditText(QComboBox *combo, const QString &text)
 
 } // namespace
 
-TConfigDlg::TConfigDlg(QWidget *parent) : QDialog(parent)
+TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
 {
     setObjectName(QStringLiteral("ConfigDlg"));
     setWindowTitle(QStringLiteral("Configurazione"));
@@ -67,52 +66,52 @@ TConfigDlg::TConfigDlg(QWidget *parent) : QDialog(parent)
     setFont(dialogFont);
 
     // Default period.
-    ComboBoxPeriodo = named(new QComboBox(this), "ComboBoxPeriodo", {188, 6, 152, kRowHeight});
+    ComboBoxPeriodo = placeNamed(new QComboBox(this), "ComboBoxPeriodo", {188, 6, 152, kRowHeight});
     for (const char *periodo : kPeriodi)
         ComboBoxPeriodo->addItem(QLatin1String(periodo));
-    label(this, QStringLiteral("Periodo Esportazione Predefinito"), ComboBoxPeriodo, {6, 6, 180, kRowHeight});
+    makeLabel(this, QStringLiteral("Periodo Esportazione Predefinito"), ComboBoxPeriodo, {6, 6, 180, kRowHeight});
 
     // Export folder.
-    EditFolder = named(new QLineEdit(this), "EditFolder", {80, 33, 234, kRowHeight});
-    label(this, QStringLiteral("Destinazione"), EditFolder, {6, 33, 72, kRowHeight});
-    SpeedButton7 = named(new QToolButton(this), "SpeedButton7", {316, 33, 24, kRowHeight});
+    EditFolder = placeNamed(new QLineEdit(this), "EditFolder", {80, 33, 234, kRowHeight});
+    makeLabel(this, QStringLiteral("Destinazione"), EditFolder, {6, 33, 72, kRowHeight});
+    SpeedButton7 = placeNamed(new QToolButton(this), "SpeedButton7", {316, 33, 24, kRowHeight});
     SpeedButton7->setText(QStringLiteral("..."));
     connect(SpeedButton7, &QToolButton::clicked, this, &TConfigDlg::SpeedButton7Click);
 
-    CheckBoxSottocartelle = named(new QCheckBox(QStringLiteral("Crea Sottocartelle Periodo"), this),
+    CheckBoxSottocartelle = placeNamed(new QCheckBox(QStringLiteral("Crea Sottocartelle Periodo"), this),
                                   "CheckBoxSottocartelle", {6, 60, 186, 18});
-    CheckBoxEstensionetxt = named(new QCheckBox(QStringLiteral("Aggiungi estensione txt ai file"), this),
+    CheckBoxEstensionetxt = placeNamed(new QCheckBox(QStringLiteral("Aggiungi estensione txt ai file"), this),
                                   "CheckBoxEstensionetxt", {6, 80, 186, 18});
 
     // The two sections edited by dialogs of their own.
-    SpeedButton1 = named(new QToolButton(this), "SpeedButton1", {200, 58, 140, 23});
+    SpeedButton1 = placeNamed(new QToolButton(this), "SpeedButton1", {200, 58, 140, 23});
     SpeedButton1->setText(QStringLiteral("File su cui operare"));
     SpeedButton1->setToolTip(QStringLiteral("Imposta database per sezionale"));
     connect(SpeedButton1, &QToolButton::clicked, this, &TConfigDlg::SpeedButton1Click);
-    SpeedButton2 = named(new QToolButton(this), "SpeedButton2", {316, 84, 24, kRowHeight});
+    SpeedButton2 = placeNamed(new QToolButton(this), "SpeedButton2", {316, 84, 24, kRowHeight});
     SpeedButton2->setText(QStringLiteral("..."));
-    label(this, QStringLiteral("Sezionali"), SpeedButton2, {200, 84, 112, kRowHeight});
+    makeLabel(this, QStringLiteral("Sezionali"), SpeedButton2, {200, 84, 112, kRowHeight});
     connect(SpeedButton2, &QToolButton::clicked, this, &TConfigDlg::SpeedButton2Click);
 
     // Activity, register and VAT rate.
     const int codesTop = 108;
-    ComboAttivita = named(editableCombo(this, {"0", "1", "2", "3", "4", "5", "6", "7", "8"}), "ComboAttivita",
+    ComboAttivita = placeNamed(editableCombo(this, {"0", "1", "2", "3", "4", "5", "6", "7", "8"}), "ComboAttivita",
                           {48, codesTop, 52, kRowHeight});
-    label(this, QStringLiteral("Attività"), ComboAttivita, {6, codesTop, 42, kRowHeight});
-    ComboRegistro = named(editableCombo(this, {"A", "E", "F"}), "ComboRegistro", {160, codesTop, 52, kRowHeight});
-    label(this, QStringLiteral("Registro"), ComboRegistro, {112, codesTop, 48, kRowHeight});
-    EditIVA = named(new LimitedLineEdit(2, true, this), "EditIVA", {292, codesTop, 48, kRowHeight});
-    label(this, QStringLiteral("Aliq. Iva"), EditIVA, {246, codesTop, 46, kRowHeight});
+    makeLabel(this, QStringLiteral("Attività"), ComboAttivita, {6, codesTop, 42, kRowHeight});
+    ComboRegistro = placeNamed(editableCombo(this, {"A", "E", "F"}), "ComboRegistro", {160, codesTop, 52, kRowHeight});
+    makeLabel(this, QStringLiteral("Registro"), ComboRegistro, {112, codesTop, 48, kRowHeight});
+    EditIVA = placeNamed(new LimitedLineEdit(2, true, this), "EditIVA", {292, codesTop, 48, kRowHeight});
+    makeLabel(this, QStringLiteral("Aliq. Iva"), EditIVA, {246, codesTop, 46, kRowHeight});
 
     // Fee codes on the left, stamp-duty codes on the right, line by line.
     const int leftLabel = 6, leftEdit = 106, rightLabel = 160, rightEdit = 292, editWidth = 48, pitch = 24;
     int y = codesTop + 26;
     auto codeLine = [&](QLineEdit *fee, const char *feeName, const QString &feeLabel, QLineEdit *bollo,
                         const char *bolloName, const QString &bolloLabel) {
-        named(fee, feeName, {leftEdit, y, editWidth, kRowHeight});
-        label(this, feeLabel, fee, {leftLabel, y, leftEdit - leftLabel - 2, kRowHeight});
-        named(bollo, bolloName, {rightEdit, y, editWidth, kRowHeight});
-        label(this, bolloLabel, bollo, {rightLabel, y, rightEdit - rightLabel - 2, kRowHeight});
+        placeNamed(fee, feeName, {leftEdit, y, editWidth, kRowHeight});
+        makeLabel(this, feeLabel, fee, {leftLabel, y, leftEdit - leftLabel - 2, kRowHeight});
+        placeNamed(bollo, bolloName, {rightEdit, y, editWidth, kRowHeight});
+        makeLabel(this, bolloLabel, bollo, {rightLabel, y, rightEdit - rightLabel - 2, kRowHeight});
         y += pitch;
     };
     codeLine(EditInapplicabilita = new LimitedLineEdit(2, false, this), "EditInapplicabilita",
@@ -127,20 +126,19 @@ TConfigDlg::TConfigDlg(QWidget *parent) : QDialog(parent)
     codeLine(EditCA = new LimitedLineEdit(6, true, this), "EditCA", QStringLiteral("Conto Avere"),
              EditCABollo = new LimitedLineEdit(6, true, this), "EditCABollo", QStringLiteral("C. Avere Bollo"));
 
-    CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn", {184, 260, 75, 25});
+    CancelBtn = placeNamed(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn", {184, 260, 75, 25});
     CancelBtn->setAutoDefault(false);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn", {265, 260, 75, 25});
+    OKBtn = placeNamed(new QPushButton(QStringLiteral("OK"), this), "OKBtn", {265, 260, 75, 25});
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TConfigDlg::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    CenteredDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    centraSulloSchermo(this);
     mostraconfig();
 }
 

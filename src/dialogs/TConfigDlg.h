@@ -2,7 +2,7 @@
 
 #include "dialogs/LimitedLineEdit.h"
 
-#include <QDialog>
+#include "dialogs/CenteredDialog.h"
 
 #include <functional>
 
@@ -17,7 +17,7 @@ class TConfigurazione;
 // place. Showing it puts the settings into the controls; closing it with OK
 // puts the controls into the settings and saves [Generale]. A failed save is
 // reported and keeps the dialog open; Cancel changes nothing.
-class TConfigDlg : public QDialog
+class TConfigDlg : public CenteredDialog
 {
     Q_OBJECT
 

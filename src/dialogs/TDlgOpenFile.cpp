@@ -1,7 +1,6 @@
 #include "dialogs/TDlgOpenFile.h"
 
 #include "models/DatabaseListModel.h"
-#include "dialogs/DialogPlacement.h"
 #include "dialogs/TOpenDatabaseDlg.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -19,29 +18,29 @@
 #include <algorithm>
 
 namespace {
-QToolButton *pulsanteIcona(QStyle::StandardPixmap icona, QWidget *padre)
+QToolButton *pulsanteIcona(QStyle::StandardPixmap icona, QWidget *parent)
 {
-    auto *pulsante = new QToolButton(padre);
-    pulsante->setIcon(padre->style()->standardIcon(icona));
-    pulsante->setAutoRaise(true);
-    return pulsante;
+    auto *makeButton = new QToolButton(parent);
+    makeButton->setIcon(parent->style()->standardIcon(icona));
+    makeButton->setAutoRaise(true);
+    return makeButton;
 }
 } // namespace
 
 TDlgOpenFile::TDlgOpenFile(QWidget *parent)
-    : QDialog(parent)
-    , m_righe(new DatabaseListModel(this))
+    : CenteredDialog(parent)
+    , m_rows(new DatabaseListModel(this))
 {
     setWindowTitle(QStringLiteral("Elenco File"));
 
     DBGrid1 = new QTableView(this);
-    DBGrid1->setModel(m_righe);
+    DBGrid1->setModel(m_rows);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
-    DBGrid1->setColumnWidth(DatabaseListModel::ColonnaHost, 140);
-    DBGrid1->setColumnWidth(DatabaseListModel::ColonnaFile, 420);
+    DBGrid1->setColumnWidth(DatabaseListModel::ColHost, 140);
+    DBGrid1->setColumnWidth(DatabaseListModel::ColFile, 420);
     DBGrid1->setFixedSize(620, 260);
     DBGrid1->installEventFilter(this);
 
@@ -53,24 +52,24 @@ TDlgOpenFile::TDlgOpenFile(QWidget *parent)
     OKBtn->setDefault(true);
     CancelBtn->setAutoDefault(false);
 
-    auto *icone = new QVBoxLayout;
-    icone->addWidget(SpeedButton1);
-    icone->addWidget(SpeedButton2);
-    icone->addStretch();
+    auto *icon = new QVBoxLayout;
+    icon->addWidget(SpeedButton1);
+    icon->addWidget(SpeedButton2);
+    icon->addStretch();
 
     auto *griglia = new QHBoxLayout;
     griglia->addWidget(DBGrid1);
-    griglia->addLayout(icone);
+    griglia->addLayout(icon);
 
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addStretch();
     pulsanti->addWidget(CancelBtn);
     pulsanti->addWidget(OKBtn);
 
-    auto *principale = new QVBoxLayout(this);
-    principale->addLayout(griglia);
-    principale->addLayout(pulsanti);
-    principale->setSizeConstraint(QLayout::SetFixedSize);
+    auto *mainWindow = new QVBoxLayout(this);
+    mainWindow->addLayout(griglia);
+    mainWindow->addLayout(pulsanti);
+    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -78,62 +77,56 @@ TDlgOpenFile::TDlgOpenFile(QWidget *parent)
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton2Click(); }); });
 }
 
-void TDlgOpenFile::aggiungiRiga(const Connessione &riga)
+void TDlgOpenFile::appendRow(const ConnectionParts &row)
 {
-    m_righe->aggiungi(riga);
-    rendiCorrente(m_righe->rowCount() - 1);
+    m_rows->appendRow(row);
+    makeCurrent(m_rows->rowCount() - 1);
 }
 
-const QList<Connessione> &TDlgOpenFile::righe() const
+const QList<ConnectionParts> &TDlgOpenFile::rows() const
 {
-    return m_righe->righe();
+    return m_rows->rows();
 }
 
-int TDlgOpenFile::rigaCorrente() const
+int TDlgOpenFile::currentRow() const
 {
-    if (m_righe->rowCount() == 0)
+    if (m_rows->rowCount() == 0)
         return -1;
-    const QModelIndex corrente = DBGrid1->currentIndex();
-    return corrente.isValid() ? corrente.row() : 0;
+    const QModelIndex current = DBGrid1->currentIndex();
+    return current.isValid() ? current.row() : 0;
 }
 
-void TDlgOpenFile::rendiCorrente(int riga)
+void TDlgOpenFile::makeCurrent(int row)
 {
-    if (riga < 0 || riga >= m_righe->rowCount())
+    if (row < 0 || row >= m_rows->rowCount())
         return;
-    const int colonna = std::max(DBGrid1->currentIndex().column(), 0);
-    DBGrid1->setCurrentIndex(m_righe->index(riga, colonna));
+    const int column = std::max(DBGrid1->currentIndex().column(), 0);
+    DBGrid1->setCurrentIndex(m_rows->index(row, column));
 }
 
 void TDlgOpenFile::SpeedButton1Click()
 {
-    TOpenDatabaseDlg posizione(this);
-    if (posizione.exec() != QDialog::Accepted)
+    TOpenDatabaseDlg position(this);
+    if (position.exec() != QDialog::Accepted)
         return;
-    aggiungiRiga({posizione.EditHost->text(), posizione.EditFile->text()});
+    appendRow({position.EditHost->text(), position.EditFile->text()});
 }
 
 void TDlgOpenFile::SpeedButton2Click()
 {
-    const int riga = rigaCorrente();
-    m_righe->elimina(riga);
+    const int row = currentRow();
+    m_rows->removeRow(row);
     // The row that followed becomes current, or the new last one.
-    rendiCorrente(std::min(riga, m_righe->rowCount() - 1));
-}
-
-void TDlgOpenFile::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    centraSulloSchermo(this);
+    makeCurrent(std::min(row, m_rows->rowCount() - 1));
 }
 
 bool TDlgOpenFile::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
-        const auto *tasto = static_cast<QKeyEvent *>(event);
-        if (tasto->key() == Qt::Key_Delete && tasto->modifiers() == Qt::ControlModifier) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier) {
             guarded([this] {
-                if (m_righe->rowCount() > 0 && Prompter::current().confirmOkCancel(QStringLiteral("Delete record?")))
+                if (m_rows->rowCount() > 0 && Prompter::current().confirmOkCancel(QStringLiteral("Delete record?")))
                     SpeedButton2Click();
             });
             return true;

@@ -2,7 +2,7 @@
 
 #include "settings/ConnectionString.h"
 
-#include <QDialog>
+#include "dialogs/CenteredDialog.h"
 #include <QList>
 
 class DatabaseListModel;
@@ -14,7 +14,7 @@ class QToolButton;
 // appends the rows, shows the dialog modally and reads the rows after OK.
 // The add button asks for a row with TOpenDatabaseDlg; the remove button
 // (or Ctrl+Delete in the grid, after "Delete record?") drops the current row.
-class TDlgOpenFile : public QDialog
+class TDlgOpenFile : public CenteredDialog
 {
     Q_OBJECT
 
@@ -28,21 +28,20 @@ public:
     QPushButton *OKBtn;
 
     // Appends a row, unchanged, and makes it the current one.
-    void aggiungiRiga(const Connessione &riga);
-    const QList<Connessione> &righe() const;
+    void appendRow(const ConnectionParts &row);
+    const QList<ConnectionParts> &rows() const;
     // Index of the current row, -1 when the list is empty.
-    int rigaCorrente() const;
+    int currentRow() const;
 
     void SpeedButton1Click();
     // Raises "Cannot perform this operation on an empty dataset" when empty.
     void SpeedButton2Click();
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void rendiCorrente(int riga);
+    void makeCurrent(int row);
 
-    DatabaseListModel *m_righe;
+    DatabaseListModel *m_rows;
 };

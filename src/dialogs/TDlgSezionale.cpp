@@ -1,6 +1,5 @@
 #include "dialogs/TDlgSezionale.h"
 
-#include "dialogs/DialogPlacement.h"
 #include "models/AssociationModel.h"
 #include "platform/Prompter.h"
 
@@ -132,7 +131,7 @@ private:
 
 } // namespace
 
-TDlgSezionale::TDlgSezionale(AssociationTable &table, QWidget *parent) : QDialog(parent), m_table(table)
+TDlgSezionale::TDlgSezionale(AssociationTable &table, QWidget *parent) : CenteredDialog(parent), m_table(table)
 {
     setObjectName(QStringLiteral("DlgSezionale"));
     setWindowTitle(QStringLiteral("Associazione Sezionali"));
@@ -175,9 +174,8 @@ void TDlgSezionale::done(int result)
 
 void TDlgSezionale::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    CenteredDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    centraSulloSchermo(this);
     DBGrid1->scrollTo(DBGrid1->currentIndex());
 }

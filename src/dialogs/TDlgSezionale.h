@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/CenteredDialog.h"
 
 class AssociationTable;
 class QPushButton;
@@ -10,7 +10,7 @@ class QTableView;
 // place (Descrizione, Sigla, Sezionale; index hidden) and ends with OK or
 // Cancel. The caller writes the table back after OK and reloads it in every
 // case, so Cancel needs no undo of its own.
-class TDlgSezionale : public QDialog
+class TDlgSezionale : public CenteredDialog
 {
     Q_OBJECT
 

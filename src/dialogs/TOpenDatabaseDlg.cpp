@@ -1,7 +1,6 @@
 #include "dialogs/TOpenDatabaseDlg.h"
 
 #include "settings/ConnectionString.h"
-#include "dialogs/DialogPlacement.h"
 #include "platform/ErrorReport.h"
 #include "platform/HostLookup.h"
 #include "platform/ProgramFolder.h"
@@ -18,35 +17,35 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString filtroDatabase = QStringLiteral(
+const QString kDatabaseFilter = QStringLiteral(
     "Tutti i file|*.fdb;*.gdb|File Interbase (*.gdb)|*.gdb|File Firebird (*.fdb)|*.fdb");
 
-QPushButton *pulsanteStretto(const QString &testo, const QString &suggerimento, QWidget *padre)
+QPushButton *narrowButton(const QString &text, const QString &tip, QWidget *parent)
 {
-    auto *pulsante = new QPushButton(testo, padre);
-    pulsante->setToolTip(suggerimento);
-    pulsante->setAutoDefault(false);
-    pulsante->setFixedWidth(28);
-    return pulsante;
+    auto *makeButton = new QPushButton(text, parent);
+    makeButton->setToolTip(tip);
+    makeButton->setAutoDefault(false);
+    makeButton->setFixedWidth(28);
+    return makeButton;
 }
 } // namespace
 
 TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
-    : QDialog(parent)
+    : CenteredDialog(parent)
 {
     setWindowTitle(QStringLiteral("Database"));
 
-    auto *cornice = new QFrame(this);
-    cornice->setFrameShape(QFrame::StyledPanel);
+    auto *frame = new QFrame(this);
+    frame->setFrameShape(QFrame::StyledPanel);
 
-    EditHost = new QLineEdit(cornice);
+    EditHost = new QLineEdit(frame);
     EditHost->setFixedWidth(150);
-    ButtonIp = pulsanteStretto(QStringLiteral("IP"), QStringLiteral("Ricava indirizo IP"), cornice);
-    Button1 = pulsanteStretto(QStringLiteral("N"), QStringLiteral("Ricava nome computer"), cornice);
+    ButtonIp = narrowButton(QStringLiteral("IP"), QStringLiteral("Ricava indirizo IP"), frame);
+    Button1 = narrowButton(QStringLiteral("N"), QStringLiteral("Ricava nome computer"), frame);
 
-    EditFile = new QLineEdit(cornice);
+    EditFile = new QLineEdit(frame);
     EditFile->setFixedWidth(450);
-    SpeedButton1 = new QToolButton(cornice);
+    SpeedButton1 = new QToolButton(frame);
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     SpeedButton1->setToolTip(QStringLiteral("Seleziona il database da aprire"));
@@ -57,18 +56,18 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
     rigaHost->addWidget(Button1);
     rigaHost->addStretch();
 
-    auto *rigaFile = new QHBoxLayout;
-    rigaFile->setSpacing(0);
-    rigaFile->addWidget(EditFile);
-    rigaFile->addWidget(SpeedButton1);
-    rigaFile->addStretch();
+    auto *fileRow = new QHBoxLayout;
+    fileRow->setSpacing(0);
+    fileRow->addWidget(EditFile);
+    fileRow->addWidget(SpeedButton1);
+    fileRow->addStretch();
 
-    auto *interno = new QVBoxLayout(cornice);
-    interno->addWidget(new QLabel(QStringLiteral("Host remoto"), cornice));
+    auto *interno = new QVBoxLayout(frame);
+    interno->addWidget(new QLabel(QStringLiteral("Host remoto"), frame));
     interno->addLayout(rigaHost);
     interno->addSpacing(6);
-    interno->addWidget(new QLabel(QStringLiteral("File Database"), cornice));
-    interno->addLayout(rigaFile);
+    interno->addWidget(new QLabel(QStringLiteral("File Database"), frame));
+    interno->addLayout(fileRow);
 
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     CancelBtn = new QPushButton(QStringLiteral("&Annulla"), this);
@@ -80,10 +79,10 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
     pulsanti->addWidget(OKBtn);
     pulsanti->addWidget(CancelBtn);
 
-    auto *principale = new QVBoxLayout(this);
-    principale->addWidget(cornice);
-    principale->addLayout(pulsanti);
-    principale->setSizeConstraint(QLayout::SetFixedSize);
+    auto *mainWindow = new QVBoxLayout(this);
+    mainWindow->addWidget(frame);
+    mainWindow->addLayout(pulsanti);
+    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -97,9 +96,8 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
 
 void TOpenDatabaseDlg::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    CenteredDialog::showEvent(event);
     guarded([this] { FormShow(); });
-    centraSulloSchermo(this);
 }
 
 void TOpenDatabaseDlg::FormShow()
@@ -113,13 +111,13 @@ void TOpenDatabaseDlg::FormShow()
 
 void TOpenDatabaseDlg::SpeedButton1Click()
 {
-    const std::optional<QString> scelto = Prompter::current().chooseOpenFile(filtroDatabase, QStringLiteral("fdb"));
+    const std::optional<QString> scelto = Prompter::current().chooseOpenFile(kDatabaseFilter, QStringLiteral("fdb"));
     if (!scelto)
         return;
-    const FileScelto diviso = separahost(*scelto);
-    EditFile->setText(diviso.file);
-    if (diviso.host)
-        EditHost->setText(*diviso.host);
+    const ChosenFile parts = separahost(*scelto);
+    EditFile->setText(parts.file);
+    if (parts.host)
+        EditHost->setText(*parts.host);
 }
 
 // "N" and "IP" report nothing: whatever fails leaves the host field as it was.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/CenteredDialog.h"
 
 class QLineEdit;
 class QPushButton;
@@ -9,7 +9,7 @@ class QToolButton;
 // Names one patient database as a host and a file. The caller may fill
 // EditHost and EditFile before showing it and reads them after OK; the
 // dialog checks nothing and stores nothing.
-class TOpenDatabaseDlg : public QDialog
+class TOpenDatabaseDlg : public CenteredDialog
 {
     Q_OBJECT
 

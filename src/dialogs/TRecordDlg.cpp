@@ -1,6 +1,5 @@
 #include "dialogs/TRecordDlg.h"
 
-#include "dialogs/DialogPlacement.h"
 #include "platform/ErrorReport.h"
 
 #include <QGridLayout>
@@ -12,7 +11,7 @@
 #include <QVBoxLayout>
 
 TRecordDlg::TRecordDlg(QWidget *parent)
-    : QDialog(parent)
+    : CenteredDialog(parent)
 {
     setWindowTitle(QStringLiteral("Gestione Record"));
 
@@ -41,11 +40,11 @@ TRecordDlg::TRecordDlg(QWidget *parent)
     pulsanti->addWidget(CancelBtn);
     pulsanti->addStretch();
 
-    auto *principale = new QVBoxLayout(this);
-    principale->addLayout(campi);
-    principale->addSpacing(8);
-    principale->addLayout(pulsanti);
-    principale->setSizeConstraint(QLayout::SetFixedSize);
+    auto *mainWindow = new QVBoxLayout(this);
+    mainWindow->addLayout(campi);
+    mainWindow->addSpacing(8);
+    mainWindow->addLayout(pulsanti);
+    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TRecordDlg::done(int result)
@@ -54,21 +53,15 @@ void TRecordDlg::done(int result)
     QDialog::done(result);
 }
 
-void TRecordDlg::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    centraSulloSchermo(this);
-}
-
 void TRecordDlg::FormCloseQuery(int result)
 {
     if (result != QDialog::Accepted || !ListBox)
         return;
-    const QString riga = EditName->text() + QLatin1Char('=') + EditValue->text();
+    const QString row = EditName->text() + QLatin1Char('=') + EditValue->text();
     if (TipoAzione == QLatin1String("A")) {
-        ListBox->addItem(riga);
+        ListBox->addItem(row);
     } else if (TipoAzione == QLatin1String("M")) {
         if (QListWidgetItem *scelta = ListBox->item(ListBox->currentRow()))
-            scelta->setText(riga);
+            scelta->setText(row);
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/CenteredDialog.h"
 #include <QString>
 
 class QLabel;
@@ -13,7 +13,7 @@ class QPushButton;
 // fills the two fields, and shows the dialog modally. On OK, "A" adds the
 // line name=value and "M" replaces the selected line in place; any other
 // code does nothing. Cancel, or closing the window, changes nothing.
-class TRecordDlg : public QDialog
+class TRecordDlg : public CenteredDialog
 {
     Q_OBJECT
 
@@ -31,9 +31,6 @@ public:
     QPushButton *CancelBtn;
 
     void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     void FormCloseQuery(int result);

@@ -4,12 +4,12 @@
 
 int DatabaseListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_righe.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int DatabaseListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : NumeroColonne;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant DatabaseListModel::data(const QModelIndex &index, int role) const
@@ -18,17 +18,17 @@ QVariant DatabaseListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    const Connessione &riga = m_righe.at(index.row());
-    return index.column() == ColonnaHost ? riga.host : riga.file;
+    const ConnectionParts &row = m_rows.at(index.row());
+    return index.column() == ColHost ? row.host : row.file;
 }
 
 QVariant DatabaseListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (section == ColonnaHost)
+    if (section == ColHost)
         return QStringLiteral("Host");
-    if (section == ColonnaFile)
+    if (section == ColFile)
         return QStringLiteral("File");
     return {};
 }
@@ -40,21 +40,21 @@ Qt::ItemFlags DatabaseListModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-void DatabaseListModel::aggiungi(const Connessione &riga)
+void DatabaseListModel::appendRow(const ConnectionParts &row)
 {
-    const int posizione = static_cast<int>(m_righe.size());
-    beginInsertRows(QModelIndex(), posizione, posizione);
-    m_righe.append(riga);
+    const int position = static_cast<int>(m_rows.size());
+    beginInsertRows(QModelIndex(), position, position);
+    m_rows.append(row);
     endInsertRows();
 }
 
-void DatabaseListModel::elimina(int riga)
+void DatabaseListModel::removeRow(int row)
 {
-    if (m_righe.isEmpty())
+    if (m_rows.isEmpty())
         throw TolmError(QStringLiteral("Cannot perform this operation on an empty dataset"));
-    if (riga < 0 || riga >= m_righe.size())
+    if (row < 0 || row >= m_rows.size())
         return;
-    beginRemoveRows(QModelIndex(), riga, riga);
-    m_righe.removeAt(riga);
+    beginRemoveRows(QModelIndex(), row, row);
+    m_rows.removeAt(row);
     endRemoveRows();
 }

@@ -14,7 +14,7 @@ class DatabaseListModel : public QAbstractTableModel
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    enum Colonna { ColonnaHost, ColonnaFile, NumeroColonne };
+    enum Column { ColHost, ColFile, ColumnCount };
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -22,11 +22,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    const QList<Connessione> &righe() const { return m_righe; }
-    void aggiungi(const Connessione &riga);
+    const QList<ConnectionParts> &rows() const { return m_rows; }
+    void appendRow(const ConnectionParts &row);
     // Raises "Cannot perform this operation on an empty dataset" when empty.
-    void elimina(int riga);
+    void removeRow(int row);
 
 private:
-    QList<Connessione> m_righe;
+    QList<ConnectionParts> m_rows;
 };

@@ -16,21 +16,21 @@ QString nomecomputer()
 
 QString indirizzoip(const QString &nome)
 {
-    const QString daRisolvere = nome.isEmpty() ? nomecomputer() : nome;
-    if (daRisolvere.isEmpty())
+    const QString toResolve = nome.isEmpty() ? nomecomputer() : nome;
+    if (toResolve.isEmpty())
         return QString();
 
-    addrinfo richiesta{};
-    richiesta.ai_family = AF_INET;
-    richiesta.ai_socktype = SOCK_STREAM;
-    addrinfo *risposta = nullptr;
-    const int esito = getaddrinfo(toAnsi(daRisolvere).constData(), nullptr, &richiesta, &risposta);
-    if (esito != 0 || !risposta)
+    addrinfo request{};
+    request.ai_family = AF_INET;
+    request.ai_socktype = SOCK_STREAM;
+    addrinfo *answer = nullptr;
+    const int esito = getaddrinfo(toAnsi(toResolve).constData(), nullptr, &request, &answer);
+    if (esito != 0 || !answer)
         throw TolmError(QStringLiteral("Impossibile risolvere il nome %1: %2")
-                            .arg(daRisolvere, QString::fromLocal8Bit(gai_strerror(esito))));
-    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> libera(risposta, &freeaddrinfo);
+                            .arg(toResolve, QString::fromLocal8Bit(gai_strerror(esito))));
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> libera(answer, &freeaddrinfo);
 
-    const auto *indirizzo = reinterpret_cast<const sockaddr_in *>(risposta->ai_addr);
+    const auto *indirizzo = reinterpret_cast<const sockaddr_in *>(answer->ai_addr);
     const auto *byte = reinterpret_cast<const unsigned char *>(&indirizzo->sin_addr.s_addr);
     return QStringLiteral("%1.%2.%3.%4").arg(byte[0]).arg(byte[1]).arg(byte[2]).arg(byte[3]);
 }

@@ -3,79 +3,79 @@
 #include "platform/Prompter.h"
 
 namespace {
-const QString doppiaBarra = QStringLiteral("\\\\");
+const QString kDoubleBackslash = QStringLiteral("\\\\");
 } // namespace
 
 namespace {
 // The split itself; malformed is set for a named pipe without a backslash
 // after the host.
-Connessione dividi(const QString &testo, bool *malformed)
+ConnectionParts split(const QString &text, bool *malformed)
 {
     *malformed = false;
-    if (testo.startsWith(doppiaBarra)) {
-        const QString resto = testo.mid(2);
+    if (text.startsWith(kDoubleBackslash)) {
+        const QString resto = text.mid(2);
         const qsizetype barra = resto.indexOf(QLatin1Char('\\'));
         if (barra < 0) {
             *malformed = true;
             // Kept whole, so that confirming the list stores it unchanged.
-            return {QString(), testo, testo};
+            return {QString(), text, text};
         }
-        return {resto.left(barra), resto.mid(barra + 1), testo};
+        return {resto.left(barra), resto.mid(barra + 1), text};
     }
 
-    const qsizetype duePunti = testo.indexOf(QLatin1Char(':'));
+    const qsizetype duePunti = text.indexOf(QLatin1Char(':'));
     if (duePunti < 0 || duePunti == 1)
-        return {QString(), testo, testo};
+        return {QString(), text, text};
 
-    const qsizetype chiocciola = testo.indexOf(QLatin1Char('@'));
+    const qsizetype chiocciola = text.indexOf(QLatin1Char('@'));
     if (chiocciola >= 0 && chiocciola < duePunti)
-        return {testo.left(chiocciola), testo.mid(chiocciola + 1), testo};
+        return {text.left(chiocciola), text.mid(chiocciola + 1), text};
 
-    return {testo.left(duePunti), testo.mid(duePunti + 1), testo};
+    return {text.left(duePunti), text.mid(duePunti + 1), text};
 }
 } // namespace
 
-Connessione analizzaconnessione(const QString &testo)
+ConnectionParts analizzaconnessione(const QString &text)
 {
     bool malformed = false;
-    const Connessione connessione = dividi(testo, &malformed);
+    const ConnectionParts parts = split(text, &malformed);
     if (malformed)
         Prompter::current().information(QStringLiteral("Errore"));
-    return connessione;
+    return parts;
 }
 
-QString testoConfermato(const Connessione &riga)
+QString confirmedText(const ConnectionParts &row)
 {
-    const QString testo = testoConnessione(riga.host, riga.file);
-    if (riga.originale.isEmpty() || testo == riga.originale)
-        return testo;
+    const QString text = connectionText(row.host, row.file);
+    if (row.original.isEmpty() || text == row.original)
+        return text;
     // Without a host there is no other form to write: an entry such as :x.fdb
     // stays as it was rather than losing its separator.
-    if (riga.host.isEmpty())
-        return riga.originale;
+    if (row.host.isEmpty())
+        return row.original;
     // The stored form must name the same host and file again; where it would
     // not (a one-letter host read back as a drive, a host holding ":"), the entry
     // keeps the text it was read from.
     bool malformed = false;
-    const Connessione riletta = dividi(testo, &malformed);
-    if (!malformed && riletta.host == riga.host && riletta.file == riga.file)
-        return testo;
-    return riga.originale;
+    const ConnectionParts riletta = split(text, &malformed);
+    if (!malformed && riletta.host == row.host && riletta.file == row.file)
+        return text;
+    return row.original;
 }
 
-QString testoConnessione(const QString &host, const QString &file)
+QString connectionText(const QString &host, const QString &file)
 {
     if (host.isEmpty())
         return file;
     return host + QLatin1Char(':') + file;
 }
 
-FileScelto separahost(const QString &nomeCompleto)
+ChosenFile separahost(const QString &fullName)
 {
-    if (!nomeCompleto.startsWith(QLatin1Char('\\')))
-        return {nomeCompleto, std::nullopt};
+    if (!fullName.startsWith(QLatin1Char('\\')))
+        return {fullName, std::nullopt};
 
-    QString resto = nomeCompleto.mid(2);
+    QString resto = fullName.mid(2);
     const qsizetype barra = resto.indexOf(QLatin1Char('\\'));
     const QString host = barra < 0 ? resto : resto.left(barra);
     resto = barra < 0 ? QString() : resto.mid(barra + 1);

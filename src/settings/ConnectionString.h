@@ -7,12 +7,12 @@
 // One patient database as the database list shows it: a host (empty for a
 // local database) and the path or name of the file on that host. Neither
 // text is cut, however long.
-struct Connessione
+struct ConnectionParts
 {
     QString host;
     QString file;
     // The text the row was read from; empty for a row added in the dialog.
-    QString originale = {};
+    QString original = {};
 };
 
 // Splits a connection string, trying its forms in this order:
@@ -22,17 +22,17 @@ struct Connessione
 //   host@file     SPX: only when the "@" stands before the first colon
 //   host:file     TCP
 // Nothing is trimmed or changed in case.
-Connessione analizzaconnessione(const QString &testo);
+ConnectionParts analizzaconnessione(const QString &text);
 
 // The text stored for a row of the database list: host, ":" and file, or the
 // file alone when there is no host.
-QString testoConnessione(const QString &host, const QString &file);
+QString connectionText(const QString &host, const QString &file);
 
 // A file chosen in the file-open dialog, as the server sees it. A network
 // name \\srv\d\dati\x.fdb gives host srv and file d:\dati\x.fdb (the share is
 // taken for the server's drive letter); any other name is a local path and
 // gives no host.
-struct FileScelto
+struct ChosenFile
 {
     QString file;
     std::optional<QString> host;
@@ -41,6 +41,6 @@ struct FileScelto
 // The text stored for a row when the list is confirmed: host:file, or the
 // file alone; a row read from the settings keeps its own text where that form
 // would not read back as the same host and file.
-QString testoConfermato(const Connessione &riga);
+QString confirmedText(const ConnectionParts &row);
 
-FileScelto separahost(const QString &nomeCompleto);
+ChosenFile separahost(const QString &fullName);

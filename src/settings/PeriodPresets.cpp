@@ -1,33 +1,33 @@
 #include "settings/PeriodPresets.h"
 
 namespace {
-QDate lunediDellaSettimana(const QDate &giorno)
+QDate mondayOfWeek(const QDate &day)
 {
     // Qt numbers the days Monday 1 .. Sunday 7.
-    return giorno.addDays(1 - giorno.dayOfWeek());
+    return day.addDays(1 - day.dayOfWeek());
 }
 } // namespace
 
-Periodo periodoPredefinito(int preset, const QDate &oggi)
+Period defaultPeriod(int preset, const QDate &today)
 {
     switch (preset) {
     case 0:
-        return {oggi, oggi};
+        return {today, today};
     case 1:
-        return {lunediDellaSettimana(oggi), oggi};
+        return {mondayOfWeek(today), today};
     case 2:
-        return {QDate(oggi.year(), oggi.month(), 1), oggi};
+        return {QDate(today.year(), today.month(), 1), today};
     case 3:
-        return {QDate(oggi.year(), 1, 1), oggi};
+        return {QDate(today.year(), 1, 1), today};
     case 4:
-        return {oggi.addDays(-1), oggi.addDays(-1)};
+        return {today.addDays(-1), today.addDays(-1)};
     case 5: {
-        const QDate lunedi = lunediDellaSettimana(oggi).addDays(-7);
-        return {lunedi, lunedi.addDays(6)};
+        const QDate monday = mondayOfWeek(today).addDays(-7);
+        return {monday, monday.addDays(6)};
     }
     case 6: {
-        const QDate primo = QDate(oggi.year(), oggi.month(), 1).addMonths(-1);
-        return {primo, primo.addDays(primo.daysInMonth() - 1)};
+        const QDate first = QDate(today.year(), today.month(), 1).addMonths(-1);
+        return {first, first.addDays(first.daysInMonth() - 1)};
     }
     default:
         return {QDate(2013, 1, 1), QDate(2013, 1, 1)};

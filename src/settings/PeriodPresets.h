@@ -11,10 +11,10 @@
 // Weeks begin on Monday: a Sunday belongs to the week that began six days
 // earlier. Any other value gives 1 January 2013 for both dates (the pickers'
 // value before the preset is applied).
-struct Periodo
+struct Period
 {
-    QDate dal;
-    QDate al;
+    QDate from;
+    QDate to;
 };
 
-Periodo periodoPredefinito(int preset, const QDate &oggi);
+Period defaultPeriod(int preset, const QDate &today);

@@ -40,7 +40,7 @@ TConfigurazione::TConfigurazione()
 void TConfigurazione::leggiconfig()
 {
     FFileConfig = configinif.readString(kConfig, QStringLiteral("file"), QString());
-    rileggisezionali();
+    reloadAssociations();
     FPeriodoSalvataggio = configinif.readInteger(kGenerale, QStringLiteral("PeriodoSalvataggio"), 0);
     setCartellaSalvataggio(configinif.readString(kGenerale, QStringLiteral("CartellaSalvataggio"), defaultSaveFolder()));
     setCreaSottocartelle(configinif.readBool(kGenerale, QStringLiteral("CreaSottocartelle"), true));
@@ -107,7 +107,7 @@ void TConfigurazione::setCartellaEsportazione(const QString &folder)
     FCartellaEsportazione = folder + pathSeparator();
 }
 
-void TConfigurazione::rileggisezionali()
+void TConfigurazione::reloadAssociations()
 {
     listasez = configinif.sectionLines(kAssSezionale);
 }

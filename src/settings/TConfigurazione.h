@@ -51,7 +51,7 @@ public:
     QStringList listasez;
 
     // Reloads listasez from [AssSezionale].
-    void rileggisezionali();
+    void reloadAssociations();
 
 private:
     void leggiconfig();

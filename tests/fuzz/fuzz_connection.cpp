@@ -41,7 +41,7 @@ SilentPrompter prompter;
 
 const QString kPipe = QStringLiteral("\\\\");
 
-void check(bool ok, const char *what, const QString &text, const Connessione &parsed)
+void check(bool ok, const char *what, const QString &text, const ConnectionParts &parsed)
 {
     if (ok)
         return;
@@ -50,7 +50,7 @@ void check(bool ok, const char *what, const QString &text, const Connessione &pa
     std::abort();
 }
 
-bool rebuilds(const QString &text, const Connessione &c)
+bool rebuilds(const QString &text, const ConnectionParts &c)
 {
     return (c.host.isEmpty() && text == c.file) || text == kPipe + c.host + u'\\' + c.file
            || text == c.host + u':' + c.file || text == c.host + u'@' + c.file;
@@ -69,19 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
 
     prompter.messages = 0;
-    const Connessione parsed = analizzaconnessione(text);
+    const ConnectionParts parsed = analizzaconnessione(text);
     check(prompter.messages == 0 || text.startsWith(kPipe), "message for a text that is no named pipe", text,
           parsed);
     check(prompter.messages <= 1, "more than one message", text, parsed);
     check(rebuilds(text, parsed), "the parse lost characters", text, parsed);
 
-    const QString stored = testoConfermato(parsed);
+    const QString stored = confirmedText(parsed);
     check(stored == text || (!parsed.host.isEmpty() && stored == parsed.host + u':' + parsed.file),
           "stored text is neither the entry nor its TCP form", text, parsed);
 
     // Either the entry itself or a TCP form that names the same host and file.
     if (stored != text) {
-        const Connessione again = analizzaconnessione(stored);
+        const ConnectionParts again = analizzaconnessione(stored);
         check(again.host == parsed.host && again.file == parsed.file,
               "stored text parses to another host or file", stored, parsed);
     }

@@ -37,3 +37,11 @@ void writeWholeFile(const QString &path, const QByteArray &content)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         throw std::runtime_error("cannot write " + path.toStdString());
 }
+
+QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more)
+{
+    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
+    for (int i = 0; i < patients.size(); ++i)
+        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
+    return (text + more).toUtf8();
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A temporary folder that stands in for the program's folder while it lives.
@@ -23,3 +24,7 @@ private:
 
 QByteArray readWholeFile(const QString &path);
 void writeWholeFile(const QString &path, const QByteArray &content);
+
+// Tolm.ini naming the configuration database and the patient databases
+// (keys 1, 2, ... of [File]), followed by more sections.
+QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more = QString());
