@@ -170,9 +170,9 @@ void TFormMain::FormCreate()
         m_quitRequested = true;
     }
 
-    const Period periodo = defaultPeriod(config.FPeriodoSalvataggio, today());
-    DateTimePickerDal->setDate(periodo.from);
-    DateTimePickerAl->setDate(periodo.to);
+    const Period period = defaultPeriod(config.FPeriodoSalvataggio, today());
+    DateTimePickerDal->setDate(period.from);
+    DateTimePickerAl->setDate(period.to);
 
     Label3->setText(config.CartellaEsportazione());
     Label3->adjustSize();
@@ -306,15 +306,15 @@ void TFormMain::updateSummary()
 {
     const InvoiceTable &table = m_dm.dxMemDataFatture;
     qint64 totale = 0;
-    int senzaCf = 0;
+    int withoutCf = 0;
     for (const InvoiceRecord &r : table.records()) {
         totale += r.totale();
         if (r.cf.isEmpty())
-            ++senzaCf;
+            ++withoutCf;
     }
     const QLocale locale;
     LabelRiepilogo->setText(QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
                                 .arg(table.size())
                                 .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
-                                .arg(senzaCf));
+                                .arg(withoutCf));
 }

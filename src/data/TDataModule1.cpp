@@ -231,16 +231,16 @@ void TDataModule1::leggiintestazioni()
 
 void TDataModule1::Riscriviintestazioni()
 {
-    QList<std::pair<QString, QString>> associazioni;
+    QList<std::pair<QString, QString>> associations;
     for (int i = 0; i < MTableAssIntest.size(); ++i) {
         const AssociationTable::Row &row = MTableAssIntest.row(i);
         // A row without a code has no key to be written under.
         if (row.Sigla.isEmpty())
             continue;
-        associazioni.append({fromAnsi(row.Sigla), fromAnsi(row.Sezionale)});
+        associations.append({fromAnsi(row.Sigla), fromAnsi(row.Sezionale)});
     }
     // One replacement of the file: a failed write leaves the old section whole.
-    ProfileFile(settingsFilePath()).replaceSection(kAssociationSection, associazioni);
+    ProfileFile(settingsFilePath()).replaceSection(kAssociationSection, associations);
     configurazione->reloadAssociations();
 }
 
@@ -287,7 +287,7 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
             return;
         }
         dxMemDataFatture.beginFill();
-        FillEnd fine(dxMemDataFatture);
+        FillEnd fillEnd(dxMemDataFatture);
         IBDataSetExport->Close();
         cancontinue = true;
         const QString intestazione = MTableAssIntest.currentSigla();

@@ -11,10 +11,10 @@ const QString kFileSection = QStringLiteral("File");
 
 void runDatabaseListDialog(QWidget *parent)
 {
-    ProfileFile impostazioni(settingsFilePath());
+    ProfileFile settings(settingsFilePath());
 
     TDlgOpenFile dialog(parent);
-    for (const QString &value : impostazioni.sectionValues(kFileSection))
+    for (const QString &value : settings.sectionValues(kFileSection))
         dialog.appendRow(analizzaconnessione(value));
 
     if (dialog.exec() != QDialog::Accepted)
@@ -22,9 +22,9 @@ void runDatabaseListDialog(QWidget *parent)
 
     // The list is written in one replacement of the file, so a failed write
     // leaves the old list whole.
-    QList<std::pair<QString, QString>> voci;
-    int chiave = 1;
+    QList<std::pair<QString, QString>> entries;
+    int key = 1;
     for (const ConnectionParts &row : dialog.rows())
-        voci.append({QString::number(chiave++), confirmedText(row)});
-    impostazioni.replaceSection(kFileSection, voci);
+        entries.append({QString::number(key++), confirmedText(row)});
+    settings.replaceSection(kFileSection, entries);
 }

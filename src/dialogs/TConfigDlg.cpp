@@ -18,7 +18,7 @@ namespace {
 constexpr int kRowHeight = 21;
 
 // The period presets, in the order of their values 0 to 6.
-const char *const kPeriodi[] = {"Giorno Corrente",   "Settimana Corrente",   "Mese Corrente", "Anno Corrente",
+const char *const kPeriods[] = {"Giorno Corrente",   "Settimana Corrente",   "Mese Corrente", "Anno Corrente",
                                 "Giorno Precedente", "Settimana Precedente", "Mese Precedente"};
 
 template <typename Widget>
@@ -67,8 +67,8 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
 
     // Default period.
     ComboBoxPeriodo = placeNamed(new QComboBox(this), "ComboBoxPeriodo", {188, 6, 152, kRowHeight});
-    for (const char *periodo : kPeriodi)
-        ComboBoxPeriodo->addItem(QLatin1String(periodo));
+    for (const char *period : kPeriods)
+        ComboBoxPeriodo->addItem(QLatin1String(period));
     makeLabel(this, QStringLiteral("Periodo Esportazione Predefinito"), ComboBoxPeriodo, {6, 6, 180, kRowHeight});
 
     // Export folder.
@@ -147,8 +147,8 @@ void TConfigDlg::mostraconfig()
     if (!Config)
         return;
     EditFolder->setText(Config->CartellaSalvataggio());
-    const int periodo = Config->FPeriodoSalvataggio;
-    ComboBoxPeriodo->setCurrentIndex(periodo >= 0 && periodo < ComboBoxPeriodo->count() ? periodo : -1);
+    const int period = Config->FPeriodoSalvataggio;
+    ComboBoxPeriodo->setCurrentIndex(period >= 0 && period < ComboBoxPeriodo->count() ? period : -1);
     CheckBoxSottocartelle->setChecked(Config->CreaSottocartelle());
     CheckBoxEstensionetxt->setChecked(Config->FEstensioneTXT);
     EditIVA->setText(Config->FIVA);

@@ -18,12 +18,12 @@
 #include <algorithm>
 
 namespace {
-QToolButton *pulsanteIcona(QStyle::StandardPixmap icona, QWidget *parent)
+QToolButton *iconButton(QStyle::StandardPixmap pixmap, QWidget *parent)
 {
-    auto *makeButton = new QToolButton(parent);
-    makeButton->setIcon(parent->style()->standardIcon(icona));
-    makeButton->setAutoRaise(true);
-    return makeButton;
+    auto *button = new QToolButton(parent);
+    button->setIcon(parent->style()->standardIcon(pixmap));
+    button->setAutoRaise(true);
+    return button;
 }
 } // namespace
 
@@ -44,8 +44,8 @@ TDlgOpenFile::TDlgOpenFile(QWidget *parent)
     DBGrid1->setFixedSize(620, 260);
     DBGrid1->installEventFilter(this);
 
-    SpeedButton1 = pulsanteIcona(QStyle::SP_FileIcon, this);
-    SpeedButton2 = pulsanteIcona(QStyle::SP_DialogCancelButton, this);
+    SpeedButton1 = iconButton(QStyle::SP_FileIcon, this);
+    SpeedButton2 = iconButton(QStyle::SP_DialogCancelButton, this);
 
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
@@ -57,19 +57,19 @@ TDlgOpenFile::TDlgOpenFile(QWidget *parent)
     icon->addWidget(SpeedButton2);
     icon->addStretch();
 
-    auto *griglia = new QHBoxLayout;
-    griglia->addWidget(DBGrid1);
-    griglia->addLayout(icon);
+    auto *gridRow = new QHBoxLayout;
+    gridRow->addWidget(DBGrid1);
+    gridRow->addLayout(icon);
 
-    auto *pulsanti = new QHBoxLayout;
-    pulsanti->addStretch();
-    pulsanti->addWidget(CancelBtn);
-    pulsanti->addWidget(OKBtn);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(CancelBtn);
+    buttonRow->addWidget(OKBtn);
 
-    auto *mainWindow = new QVBoxLayout(this);
-    mainWindow->addLayout(griglia);
-    mainWindow->addLayout(pulsanti);
-    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(gridRow);
+    outer->addLayout(buttonRow);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -22,11 +22,11 @@ const QString kDatabaseFilter = QStringLiteral(
 
 QPushButton *narrowButton(const QString &text, const QString &tip, QWidget *parent)
 {
-    auto *makeButton = new QPushButton(text, parent);
-    makeButton->setToolTip(tip);
-    makeButton->setAutoDefault(false);
-    makeButton->setFixedWidth(28);
-    return makeButton;
+    auto *button = new QPushButton(text, parent);
+    button->setToolTip(tip);
+    button->setAutoDefault(false);
+    button->setFixedWidth(28);
+    return button;
 }
 } // namespace
 
@@ -50,11 +50,11 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     SpeedButton1->setToolTip(QStringLiteral("Seleziona il database da aprire"));
 
-    auto *rigaHost = new QHBoxLayout;
-    rigaHost->addWidget(EditHost);
-    rigaHost->addWidget(ButtonIp);
-    rigaHost->addWidget(Button1);
-    rigaHost->addStretch();
+    auto *hostRow = new QHBoxLayout;
+    hostRow->addWidget(EditHost);
+    hostRow->addWidget(ButtonIp);
+    hostRow->addWidget(Button1);
+    hostRow->addStretch();
 
     auto *fileRow = new QHBoxLayout;
     fileRow->setSpacing(0);
@@ -62,27 +62,27 @@ TOpenDatabaseDlg::TOpenDatabaseDlg(QWidget *parent)
     fileRow->addWidget(SpeedButton1);
     fileRow->addStretch();
 
-    auto *interno = new QVBoxLayout(frame);
-    interno->addWidget(new QLabel(QStringLiteral("Host remoto"), frame));
-    interno->addLayout(rigaHost);
-    interno->addSpacing(6);
-    interno->addWidget(new QLabel(QStringLiteral("File Database"), frame));
-    interno->addLayout(fileRow);
+    auto *inner = new QVBoxLayout(frame);
+    inner->addWidget(new QLabel(QStringLiteral("Host remoto"), frame));
+    inner->addLayout(hostRow);
+    inner->addSpacing(6);
+    inner->addWidget(new QLabel(QStringLiteral("File Database"), frame));
+    inner->addLayout(fileRow);
 
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     CancelBtn = new QPushButton(QStringLiteral("&Annulla"), this);
     OKBtn->setDefault(true);
     CancelBtn->setAutoDefault(false);
 
-    auto *pulsanti = new QHBoxLayout;
-    pulsanti->addStretch();
-    pulsanti->addWidget(OKBtn);
-    pulsanti->addWidget(CancelBtn);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(OKBtn);
+    buttonRow->addWidget(CancelBtn);
 
-    auto *mainWindow = new QVBoxLayout(this);
-    mainWindow->addWidget(frame);
-    mainWindow->addLayout(pulsanti);
-    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(frame);
+    outer->addLayout(buttonRow);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -111,10 +111,10 @@ void TOpenDatabaseDlg::FormShow()
 
 void TOpenDatabaseDlg::SpeedButton1Click()
 {
-    const std::optional<QString> scelto = Prompter::current().chooseOpenFile(kDatabaseFilter, QStringLiteral("fdb"));
-    if (!scelto)
+    const std::optional<QString> chosen = Prompter::current().chooseOpenFile(kDatabaseFilter, QStringLiteral("fdb"));
+    if (!chosen)
         return;
-    const ChosenFile parts = separahost(*scelto);
+    const ChosenFile parts = separahost(*chosen);
     EditFile->setText(parts.file);
     if (parts.host)
         EditHost->setText(*parts.host);

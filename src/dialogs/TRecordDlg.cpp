@@ -28,23 +28,23 @@ TRecordDlg::TRecordDlg(QWidget *parent)
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto *campi = new QGridLayout;
-    campi->addWidget(LabelName, 0, 0);
-    campi->addWidget(EditName, 0, 1);
-    campi->addWidget(LabelValue, 1, 0);
-    campi->addWidget(EditValue, 1, 1);
+    auto *fields = new QGridLayout;
+    fields->addWidget(LabelName, 0, 0);
+    fields->addWidget(EditName, 0, 1);
+    fields->addWidget(LabelValue, 1, 0);
+    fields->addWidget(EditValue, 1, 1);
 
-    auto *pulsanti = new QHBoxLayout;
-    pulsanti->addStretch();
-    pulsanti->addWidget(OKBtn);
-    pulsanti->addWidget(CancelBtn);
-    pulsanti->addStretch();
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(OKBtn);
+    buttonRow->addWidget(CancelBtn);
+    buttonRow->addStretch();
 
-    auto *mainWindow = new QVBoxLayout(this);
-    mainWindow->addLayout(campi);
-    mainWindow->addSpacing(8);
-    mainWindow->addLayout(pulsanti);
-    mainWindow->setSizeConstraint(QLayout::SetFixedSize);
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(fields);
+    outer->addSpacing(8);
+    outer->addLayout(buttonRow);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TRecordDlg::done(int result)
@@ -61,7 +61,7 @@ void TRecordDlg::FormCloseQuery(int result)
     if (TipoAzione == QLatin1String("A")) {
         ListBox->addItem(row);
     } else if (TipoAzione == QLatin1String("M")) {
-        if (QListWidgetItem *scelta = ListBox->item(ListBox->currentRow()))
-            scelta->setText(row);
+        if (QListWidgetItem *choice = ListBox->item(ListBox->currentRow()))
+            choice->setText(row);
     }
 }

@@ -24,11 +24,11 @@ QString indirizzoip(const QString &nome)
     request.ai_family = AF_INET;
     request.ai_socktype = SOCK_STREAM;
     addrinfo *answer = nullptr;
-    const int esito = getaddrinfo(toAnsi(toResolve).constData(), nullptr, &request, &answer);
-    if (esito != 0 || !answer)
+    const int result = getaddrinfo(toAnsi(toResolve).constData(), nullptr, &request, &answer);
+    if (result != 0 || !answer)
         throw TolmError(QStringLiteral("Impossibile risolvere il nome %1: %2")
-                            .arg(toResolve, QString::fromLocal8Bit(gai_strerror(esito))));
-    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> libera(answer, &freeaddrinfo);
+                            .arg(toResolve, QString::fromLocal8Bit(gai_strerror(result))));
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> release(answer, &freeaddrinfo);
 
     const auto *indirizzo = reinterpret_cast<const sockaddr_in *>(answer->ai_addr);
     const auto *byte = reinterpret_cast<const unsigned char *>(&indirizzo->sin_addr.s_addr);

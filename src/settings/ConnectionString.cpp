@@ -13,25 +13,25 @@ ConnectionParts split(const QString &text, bool *malformed)
 {
     *malformed = false;
     if (text.startsWith(kDoubleBackslash)) {
-        const QString resto = text.mid(2);
-        const qsizetype barra = resto.indexOf(QLatin1Char('\\'));
-        if (barra < 0) {
+        const QString rest = text.mid(2);
+        const qsizetype backslash = rest.indexOf(QLatin1Char('\\'));
+        if (backslash < 0) {
             *malformed = true;
             // Kept whole, so that confirming the list stores it unchanged.
             return {QString(), text, text};
         }
-        return {resto.left(barra), resto.mid(barra + 1), text};
+        return {rest.left(backslash), rest.mid(backslash + 1), text};
     }
 
-    const qsizetype duePunti = text.indexOf(QLatin1Char(':'));
-    if (duePunti < 0 || duePunti == 1)
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0 || colon == 1)
         return {QString(), text, text};
 
-    const qsizetype chiocciola = text.indexOf(QLatin1Char('@'));
-    if (chiocciola >= 0 && chiocciola < duePunti)
-        return {text.left(chiocciola), text.mid(chiocciola + 1), text};
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    if (at >= 0 && at < colon)
+        return {text.left(at), text.mid(at + 1), text};
 
-    return {text.left(duePunti), text.mid(duePunti + 1), text};
+    return {text.left(colon), text.mid(colon + 1), text};
 }
 } // namespace
 
@@ -57,8 +57,8 @@ QString confirmedText(const ConnectionParts &row)
     // not (a one-letter host read back as a drive, a host holding ":"), the entry
     // keeps the text it was read from.
     bool malformed = false;
-    const ConnectionParts riletta = split(text, &malformed);
-    if (!malformed && riletta.host == row.host && riletta.file == row.file)
+    const ConnectionParts reread = split(text, &malformed);
+    if (!malformed && reread.host == row.host && reread.file == row.file)
         return text;
     return row.original;
 }
@@ -75,13 +75,13 @@ ChosenFile separahost(const QString &fullName)
     if (!fullName.startsWith(QLatin1Char('\\')))
         return {fullName, std::nullopt};
 
-    QString resto = fullName.mid(2);
-    const qsizetype barra = resto.indexOf(QLatin1Char('\\'));
-    const QString host = barra < 0 ? resto : resto.left(barra);
-    resto = barra < 0 ? QString() : resto.mid(barra + 1);
+    QString rest = fullName.mid(2);
+    const qsizetype backslash = rest.indexOf(QLatin1Char('\\'));
+    const QString host = backslash < 0 ? rest : rest.left(backslash);
+    rest = backslash < 0 ? QString() : rest.mid(backslash + 1);
 
     // The share name stands for a drive letter of the server.
-    if (!resto.isEmpty() && !(resto.size() > 1 && resto.at(1) == QLatin1Char(':')))
-        resto.insert(1, QLatin1Char(':'));
-    return {resto, host};
+    if (!rest.isEmpty() && !(rest.size() > 1 && rest.at(1) == QLatin1Char(':')))
+        rest.insert(1, QLatin1Char(':'));
+    return {rest, host};
 }
