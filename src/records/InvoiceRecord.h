@@ -11,6 +11,8 @@ struct InvoiceRecord
 {
     QDate data;
     qint32 numero = 0;
+    // The patient database it was read from: its place in the database list.
+    quint16 source = 0;
     qint64 importo = 0;
     qint64 bollo = 0;
     qint64 importoiva = 0;
