@@ -96,6 +96,8 @@ private slots:
     void repeatedParameterBindsTwice();
     void columnsByName();
     void closeCommitsAndDetaches();
+    void dataSetsFollowWhatTheyRunOn_data();
+    void dataSetsFollowWhatTheyRunOn();
     void emptyTransactionParams();
     void unreachableHost();
     void missingFile();
@@ -460,6 +462,76 @@ void TestIBClient::closeCommitsAndDetaches()
     c.ds.setSQL(QStringLiteral("select count(*) from contab"));
     c.ds.Open();
     QCOMPARE(c.ds.asInteger(0), 2);
+}
+
+void TestIBClient::dataSetsFollowWhatTheyRunOn_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<bool>("prepared"); // the datasets keep their statements
+
+    QTest::newRow("commit") << "commit" << true;
+    QTest::newRow("rollback") << "rollback" << true;
+    QTest::newRow("transaction destroyed") << "transaction destroyed" << true;
+    QTest::newRow("connection closed") << "connection closed" << false;
+    QTest::newRow("connection destroyed") << "connection destroyed" << false;
+}
+
+// Two datasets open on one connection and transaction; then either of those
+// ends or goes away first.
+void TestIBClient::dataSetsFollowWhatTheyRunOn()
+{
+    QFETCH(QString, step);
+    QFETCH(bool, prepared);
+    auto db = std::make_unique<IBDatabase>();
+    db->setDatabaseName(m_d3);
+    db->Params() << QStringLiteral("user_name=SYSDBA") << QStringLiteral("password=masterkey")
+                 << QStringLiteral("lc_ctype=ISO8859_1");
+    auto tr = std::make_unique<IBTransaction>();
+    db->setDefaultTransaction(tr.get());
+    db->Open();
+    IBDataSet first(db.get());
+    IBDataSet second(db.get());
+    first.setSQL(QStringLiteral("select NUMERO from contab order by numero"));
+    second.setSQL(QStringLiteral("select count(*) from contab"));
+    first.Open();
+    second.Open();
+    QVERIFY(first.Active() && second.Active() && tr->InTransaction());
+
+    if (step == QLatin1String("commit"))
+        tr->Commit();
+    else if (step == QLatin1String("rollback"))
+        tr->Rollback();
+    else if (step == QLatin1String("transaction destroyed"))
+        tr.reset();
+    else if (step == QLatin1String("connection closed"))
+        db->Close();
+    else
+        db.reset();
+
+    for (IBDataSet *ds : {&first, &second}) {
+        QVERIFY(!ds->Active());
+        QVERIFY(ds->Eof());
+        QCOMPARE(ds->Prepared(), prepared);
+        QCOMPARE(ds->Database(), db.get());
+        QCOMPARE(ds->Transaction(), tr.get());
+    }
+    if (tr) {
+        QVERIFY(!tr->InTransaction());
+        QCOMPARE(tr->DefaultDatabase(), db.get());
+    }
+    if (!db)
+        return; // the datasets and the transaction are destroyed unbound
+
+    QCOMPARE(db->DefaultTransaction(), tr.get());
+    if (!tr) {
+        tr = std::make_unique<IBTransaction>();
+        db->setDefaultTransaction(tr.get());
+        first.setTransaction(tr.get());
+    }
+    db->Open();
+    first.Open();
+    QCOMPARE(first.asInteger(0), 1);
+    QVERIFY(tr->InTransaction());
 }
 
 void TestIBClient::emptyTransactionParams()

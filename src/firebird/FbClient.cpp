@@ -3,9 +3,7 @@
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
-#include <QFile>
-
-#include <dlfcn.h>
+#include <QLibrary>
 
 #include <cstring>
 
@@ -32,9 +30,9 @@ Loader &loader()
 }
 
 template <typename F>
-void resolve(void *library, const char *symbol, F *&target, const QString &libraryName)
+void resolve(QLibrary &library, const char *symbol, F *&target, const QString &libraryName)
 {
-    target = reinterpret_cast<F *>(dlsym(library, symbol));
+    target = reinterpret_cast<F *>(library.resolve(symbol));
     if (!target)
         throw TolmError(QStringLiteral("Entry point %1 not found in %2")
                             .arg(QString::fromLatin1(symbol), libraryName));
@@ -70,10 +68,12 @@ const FbClient &FbClient::instance()
 FbClient::FbClient(const QString &libraryName)
     : m_name(libraryName)
 {
-    // RTLD_NODELETE: the client starts threads and registers exit handlers,
-    // so it must never be unmapped.
-    void *library = dlopen(QFile::encodeName(libraryName).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (!library)
+    // The client starts threads and registers exit handlers, so it must never
+    // be unmapped: PreventUnloadHint keeps it loaded whatever happens to the
+    // QLibrary object, which goes out of scope below.
+    QLibrary library(libraryName);
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint | QLibrary::PreventUnloadHint);
+    if (!library.load())
         throw TolmError(QStringLiteral("InterBase library %1 not found in the path. "
                                        "Please install InterBase to use this functionality")
                             .arg(libraryName));
@@ -92,7 +92,7 @@ FbClient::FbClient(const QString &libraryName)
     resolve(library, "isc_dsql_fetch", dsql_fetch, libraryName);
     resolve(library, "isc_dsql_free_statement", dsql_free_statement, libraryName);
     resolve(library, "fb_interpret", interpret, libraryName);
-    // The handle is deliberately kept: the library stays loaded (RTLD_NODELETE).
+    // Not unloaded here nor later: the entry points stay valid for the process.
 }
 
 QString FbClient::errorMessage(const ISC_STATUS *status) const

@@ -4,7 +4,7 @@
 
 #include <ibase.h>
 
-// The Firebird client library, loaded at run time with dlopen so that a
+// The Firebird client library, loaded at run time with QLibrary so that a
 // missing client is reported by the program itself. Only the types come from
 // ibase.h; the program does not link against the library.
 //

@@ -70,12 +70,6 @@ size_t alignUp(size_t offset, size_t alignment)
     return (offset + alignment - 1) / alignment * alignment;
 }
 
-template <typename T>
-void removeFrom(std::vector<T *> &list, T *item)
-{
-    list.erase(std::remove(list.begin(), list.end(), item), list.end());
-}
-
 } // namespace
 
 QString IBDataSet::toPositional(const QString &sql, QStringList *names)
@@ -128,10 +122,16 @@ IBDataSet::IBDataSet(IBDatabase *database)
 IBDataSet::~IBDataSet()
 {
     Unprepare();
-    if (m_database)
-        removeFrom(m_database->m_dataSets, this);
-    if (m_transaction)
-        removeFrom(m_transaction->m_dataSets, this);
+}
+
+IBDatabase *IBDataSet::Database() const
+{
+    return m_database.data();
+}
+
+IBTransaction *IBDataSet::Transaction() const
+{
+    return m_transaction.data();
 }
 
 void IBDataSet::setDatabase(IBDatabase *database)
@@ -140,11 +140,11 @@ void IBDataSet::setDatabase(IBDatabase *database)
         return;
     Unprepare();
     if (m_database)
-        removeFrom(m_database->m_dataSets, this);
+        disconnect(m_database, nullptr, this, nullptr);
     m_database = database;
     if (!database)
         return;
-    database->m_dataSets.push_back(this);
+    connect(database, &IBDatabase::aboutToDisconnect, this, &IBDataSet::Unprepare, Qt::DirectConnection);
     if (!m_transaction || m_transaction->DefaultDatabase() != database)
         setTransaction(database->DefaultTransaction());
 }
@@ -155,10 +155,10 @@ void IBDataSet::setTransaction(IBTransaction *transaction)
         return;
     Close();
     if (m_transaction)
-        removeFrom(m_transaction->m_dataSets, this);
+        disconnect(m_transaction, nullptr, this, nullptr);
     m_transaction = transaction;
     if (transaction)
-        transaction->m_dataSets.push_back(this);
+        connect(transaction, &IBTransaction::aboutToEnd, this, &IBDataSet::Close, Qt::DirectConnection);
 }
 
 void IBDataSet::setSQL(const QString &sql)
@@ -172,7 +172,7 @@ void IBDataSet::setSQL(const QString &sql)
 
 IBTransaction *IBDataSet::effectiveTransaction() const
 {
-    IBTransaction *transaction = m_transaction;
+    IBTransaction *transaction = m_transaction.data();
     if (!transaction)
         throw TolmError(QStringLiteral("Dataset has no transaction"));
     if (transaction->DefaultDatabase() != m_database)
@@ -200,13 +200,15 @@ void IBDataSet::Prepare()
     IBTransaction *transaction = effectiveTransaction();
 
     ISC_STATUS_ARRAY status;
+    isc_db_handle database = m_database->handle();
     isc_stmt_handle statement = 0;
-    m_client->dsql_allocate_statement(status, &m_database->m_handle, &statement);
+    m_client->dsql_allocate_statement(status, &database, &statement);
     m_client->check(status);
     m_statement = statement;
     try {
         m_out.reset(allocateSqlda(32));
-        m_client->dsql_prepare(status, &transaction->m_handle, &m_statement, (unsigned short)(sql.size()),
+        isc_tr_handle transactionHandle = transaction->handle();
+        m_client->dsql_prepare(status, &transactionHandle, &m_statement, (unsigned short)(sql.size()),
                                sql.constData(), (unsigned short)(m_database->SQLDialect()), m_out.get());
         m_client->check(status);
         describeOutput();
@@ -401,8 +403,9 @@ void IBDataSet::setParamInteger(const QString &name, qint64 value)
 void IBDataSet::execute()
 {
     IBTransaction *transaction = effectiveTransaction();
+    isc_tr_handle transactionHandle = transaction->handle();
     ISC_STATUS_ARRAY status;
-    m_client->dsql_execute(status, &transaction->m_handle, &m_statement, SQLDA_VERSION1,
+    m_client->dsql_execute(status, &transactionHandle, &m_statement, SQLDA_VERSION1,
                            m_in && m_in->sqld > 0 ? m_in.get() : nullptr);
     m_client->check(status);
 }

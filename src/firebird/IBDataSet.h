@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -41,20 +43,27 @@ class IBTransaction;
 //       QByteArrayView c = ds.asBytes(cognome);
 //   }
 //   ds.Close();
-class IBDataSet
+//
+// The dataset owns its statement handle and nothing else. It closes its cursor
+// when its transaction is about to end, and drops its statement when its
+// connection is about to close. A connection or transaction destroyed before
+// the dataset leaves it unbound (Database() or Transaction() null).
+class IBDataSet : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit IBDataSet(IBDatabase *database = nullptr);
-    ~IBDataSet();
+    ~IBDataSet() override;
     IBDataSet(const IBDataSet &) = delete;
     IBDataSet &operator=(const IBDataSet &) = delete;
 
     // Binding. A new connection closes and unprepares the dataset; the
     // transaction becomes the connection's default one unless the current
     // transaction runs on that connection. A new transaction closes it.
-    IBDatabase *Database() const { return m_database; }
+    IBDatabase *Database() const;
     void setDatabase(IBDatabase *database);
-    IBTransaction *Transaction() const { return m_transaction; }
+    IBTransaction *Transaction() const;
     void setTransaction(IBTransaction *transaction);
 
     // A new text closes and unprepares the dataset.
@@ -125,9 +134,6 @@ public:
     static QString toPositional(const QString &sql, QStringList *names);
 
 private:
-    friend class IBDatabase;
-    friend class IBTransaction;
-
     struct FreeDeleter
     {
         void operator()(void *p) const { std::free(p); }
@@ -171,8 +177,8 @@ private:
     QByteArrayView formatted(int index) const;
 
     const FbClient *m_client;
-    IBDatabase *m_database = nullptr;
-    IBTransaction *m_transaction = nullptr;
+    QPointer<IBDatabase> m_database;
+    QPointer<IBTransaction> m_transaction;
     QString m_sql;
     QString m_positionalSql;
     QStringList m_paramNames;

@@ -1,7 +1,6 @@
 #include "firebird/IBDatabase.h"
 
 #include "firebird/FbClient.h"
-#include "firebird/IBDataSet.h"
 #include "firebird/IBTransaction.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
@@ -50,10 +49,11 @@ IBDatabase::~IBDatabase()
     } catch (...) {
         detachQuietly();
     }
-    for (IBDataSet *dataSet : m_dataSets)
-        dataSet->m_database = nullptr;
-    for (IBTransaction *transaction : m_transactions)
-        transaction->m_database = nullptr;
+}
+
+IBTransaction *IBDatabase::DefaultTransaction() const
+{
+    return m_defaultTransaction.data();
 }
 
 void IBDatabase::setDefaultTransaction(IBTransaction *transaction)
@@ -165,12 +165,8 @@ void IBDatabase::Close()
 {
     if (!Connected())
         return;
-    for (IBDataSet *dataSet : m_dataSets) {
-        dataSet->Close();
-        dataSet->Unprepare();
-    }
-    for (IBTransaction *transaction : m_transactions)
-        transaction->endQuietly();
+    emit aboutToDisconnect();
+    emit transactionsEnding();
 
     ISC_STATUS_ARRAY status;
     m_client->detach_database(status, &m_handle);

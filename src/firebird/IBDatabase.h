@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <ibase.h>
 
-#include <vector>
-
 class FbClient;
-class IBDataSet;
 class IBTransaction;
 
 // One connection to a Firebird database through the client library.
@@ -24,11 +23,18 @@ class IBTransaction;
 // the library is missing. Every other failure is a TolmError carrying the
 // client's own message text. The destructor closes the connection and never
 // throws.
-class IBDatabase
+//
+// The connection owns the attachment handle and nothing else. What runs on it
+// learns of a close through two signals and releases its own handles: the
+// datasets bound to it on aboutToDisconnect(), then its transactions on
+// transactionsEnding().
+class IBDatabase : public QObject
 {
+    Q_OBJECT
+
 public:
     IBDatabase();
-    ~IBDatabase();
+    ~IBDatabase() override;
     IBDatabase(const IBDatabase &) = delete;
     IBDatabase &operator=(const IBDatabase &) = delete;
 
@@ -49,6 +55,9 @@ public:
     // Does nothing when closed.
     void Close();
     bool Connected() const { return m_handle != 0; }
+    // The attachment handle (0 when closed), for the client calls of the
+    // transactions and datasets on this connection.
+    isc_db_handle handle() const { return m_handle; }
 
     // Dialect in use: 1 or 3 (3 until the first Open).
     int SQLDialect() const { return m_dialect; }
@@ -58,7 +67,7 @@ public:
     // The transaction the connection's datasets use unless given another.
     // Linked both ways: setting it also makes this connection the
     // transaction's default database.
-    IBTransaction *DefaultTransaction() const { return m_defaultTransaction; }
+    IBTransaction *DefaultTransaction() const;
     void setDefaultTransaction(IBTransaction *transaction);
 
     // Text in the connection's character set (lc_ctype): ISO8859_1 as
@@ -68,10 +77,15 @@ public:
 
     const FbClient &client() const { return *m_client; }
 
-private:
-    friend class IBTransaction;
-    friend class IBDataSet;
+signals:
+    // Close() has begun: datasets bound to the connection close and drop
+    // their statements. Emitted only while connected.
+    void aboutToDisconnect();
+    // Next step of Close(), once the statements are gone: every transaction
+    // on the connection commits (rolls back when the commit fails).
+    void transactionsEnding();
 
+private:
     enum class Charset { Ansi, Latin1, Utf8 };
 
     QByteArray buildDpb(int *dialect, Charset *charset) const;
@@ -85,7 +99,5 @@ private:
     int m_dialect = 3;
     int m_databaseDialect = 0;
     Charset m_charset = Charset::Ansi;
-    IBTransaction *m_defaultTransaction = nullptr;
-    std::vector<IBTransaction *> m_transactions; // transactions on this connection
-    std::vector<IBDataSet *> m_dataSets;         // datasets bound to it
+    QPointer<IBTransaction> m_defaultTransaction; // null once it is destroyed
 };

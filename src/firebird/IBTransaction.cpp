@@ -1,7 +1,6 @@
 #include "firebird/IBTransaction.h"
 
 #include "firebird/FbClient.h"
-#include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "platform/TolmError.h"
 
@@ -27,12 +26,6 @@ constexpr TpbItem kTpbItems[] = {
     {"write", isc_tpb_write},
 };
 
-template <typename T>
-void removeFrom(std::vector<T *> &list, T *item)
-{
-    list.erase(std::remove(list.begin(), list.end(), item), list.end());
-}
-
 } // namespace
 
 IBTransaction::IBTransaction()
@@ -43,9 +36,12 @@ IBTransaction::IBTransaction()
 IBTransaction::~IBTransaction()
 {
     endQuietly();
-    for (IBDataSet *dataSet : m_dataSets)
-        dataSet->m_transaction = nullptr;
     setDefaultDatabase(nullptr);
+}
+
+IBDatabase *IBTransaction::DefaultDatabase() const
+{
+    return m_database.data();
 }
 
 void IBTransaction::setDefaultDatabase(IBDatabase *database)
@@ -53,16 +49,16 @@ void IBTransaction::setDefaultDatabase(IBDatabase *database)
     if (database == m_database)
         return;
     endQuietly();
-    if (m_database) {
-        removeFrom(m_database->m_transactions, this);
-        if (m_database->m_defaultTransaction == this)
-            m_database->m_defaultTransaction = nullptr;
+    if (IBDatabase *previous = m_database.data()) {
+        disconnect(previous, nullptr, this, nullptr);
+        if (previous->DefaultTransaction() == this)
+            previous->setDefaultTransaction(nullptr);
     }
     m_database = database;
     if (database) {
-        database->m_transactions.push_back(this);
-        if (!database->m_defaultTransaction)
-            database->m_defaultTransaction = this;
+        connect(database, &IBDatabase::transactionsEnding, this, &IBTransaction::endQuietly, Qt::DirectConnection);
+        if (!database->DefaultTransaction())
+            database->setDefaultTransaction(this);
     }
 }
 
@@ -94,7 +90,8 @@ void IBTransaction::StartTransaction()
         throw TolmError(QStringLiteral("Database not open"));
 
     const QByteArray tpb = buildTpb();
-    FbTeb teb{&m_database->m_handle, int(tpb.size()), tpb.isEmpty() ? nullptr : tpb.constData()};
+    isc_db_handle database = m_database->handle();
+    FbTeb teb{&database, int(tpb.size()), tpb.isEmpty() ? nullptr : tpb.constData()};
     ISC_STATUS_ARRAY status;
     isc_tr_handle handle = 0;
     m_client->start_multiple(status, &handle, 1, &teb);
@@ -102,17 +99,11 @@ void IBTransaction::StartTransaction()
     m_handle = handle;
 }
 
-void IBTransaction::closeDataSets()
-{
-    for (IBDataSet *dataSet : m_dataSets)
-        dataSet->Close();
-}
-
 void IBTransaction::Commit()
 {
     if (!InTransaction())
         throw TolmError(QStringLiteral("Transaction is not active"));
-    closeDataSets();
+    emit aboutToEnd();
     ISC_STATUS_ARRAY status;
     m_client->commit_transaction(status, &m_handle);
     m_client->check(status);
@@ -123,7 +114,7 @@ void IBTransaction::Rollback()
 {
     if (!InTransaction())
         throw TolmError(QStringLiteral("Transaction is not active"));
-    closeDataSets();
+    emit aboutToEnd();
     ISC_STATUS_ARRAY status;
     m_client->rollback_transaction(status, &m_handle);
     m_client->check(status);
@@ -134,7 +125,7 @@ void IBTransaction::endQuietly()
 {
     if (!InTransaction())
         return;
-    closeDataSets();
+    emit aboutToEnd();
     ISC_STATUS_ARRAY status;
     m_client->commit_transaction(status, &m_handle);
     if (FbClient::failed(status))

@@ -1,14 +1,13 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <ibase.h>
 
-#include <vector>
-
 class FbClient;
 class IBDatabase;
-class IBDataSet;
 
 // A transaction on one connection.
 //
@@ -20,11 +19,16 @@ class IBDataSet;
 // A dataset that opens on an inactive transaction starts it. Commit and
 // Rollback close the datasets open on the transaction first. The destructor
 // commits an active transaction (rolls back if that fails) and never throws.
-class IBTransaction
+//
+// The transaction owns its handle and nothing else: it ends itself when its
+// connection closes, and tells the datasets open on it through aboutToEnd().
+class IBTransaction : public QObject
 {
+    Q_OBJECT
+
 public:
     IBTransaction();
-    ~IBTransaction();
+    ~IBTransaction() override;
     IBTransaction(const IBTransaction &) = delete;
     IBTransaction &operator=(const IBTransaction &) = delete;
 
@@ -33,26 +37,30 @@ public:
 
     // The connection the transaction runs on. Linked both ways: the
     // connection gets this transaction as its default one when it has none.
-    IBDatabase *DefaultDatabase() const { return m_database; }
+    // Changing it ends an active transaction first (as the destructor does).
+    IBDatabase *DefaultDatabase() const;
     void setDefaultDatabase(IBDatabase *database);
 
     void StartTransaction();
     void Commit();
     void Rollback();
     bool InTransaction() const { return m_handle != 0; }
+    // The transaction handle (0 when not active), for the client calls of
+    // the datasets that run on it.
+    isc_tr_handle handle() const { return m_handle; }
+
+signals:
+    // The transaction is about to commit or roll back: datasets open on it
+    // close their cursors.
+    void aboutToEnd();
 
 private:
-    friend class IBDatabase;
-    friend class IBDataSet;
-
     QByteArray buildTpb() const;
-    void closeDataSets();
     // Commit, else roll back, else forget the handle. Never throws.
     void endQuietly();
 
     const FbClient *m_client;
     QStringList m_params;
-    IBDatabase *m_database = nullptr;
+    QPointer<IBDatabase> m_database; // null once it is destroyed
     isc_tr_handle m_handle = 0;
-    std::vector<IBDataSet *> m_dataSets;
 };
