@@ -33,6 +33,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 
 using FbFixture::Invoice;
@@ -183,6 +184,8 @@ private slots:
     void unreachableDatabaseHalfway();
     void unusualDatabaseNames_data();
     void unusualDatabaseNames();
+    void amountsAtTheLimits_data();
+    void amountsAtTheLimits();
 
     void exportWithoutDatabases();
     void exportFailure_data();
@@ -473,6 +476,84 @@ void TestExtraction::unusualDatabaseNames()
     // File names here are UTF-8: blanks and accents must reach the client whole.
     QCOMPARE(errorOf([&] { p.dm->EstraiDati(1, kFrom, kTo); }), QStringLiteral("<no error>"));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), QByteArrayList{"Rossi"});
+}
+
+void TestExtraction::amountsAtTheLimits_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("column");      // IMPORTO's type; empty: as the fixture has it
+    QTest::addColumn<QString>("importo");
+    QTest::addColumn<QString>("importoTasse");
+    QTest::addColumn<qint64>("stored");       // ten-thousandths, when it fits
+    QTest::addColumn<QByteArray>("inFile");   // the amount's field in the file; empty: not checked
+    QTest::addColumn<QString>("outOfRange");  // the value the error names; empty: it fits
+
+    const QString n18 = QStringLiteral("NUMERIC(18,0)");
+    QTest::newRow("largest whole amount") << 3 << n18 << "922337203685477" << "0" << Q_INT64_C(9223372036854770000)
+                                          << QByteArray(";922337203685477;") << QString();
+    QTest::newRow("smallest whole amount") << 3 << n18 << "-922337203685477" << "0"
+                                           << Q_INT64_C(-9223372036854770000) << QByteArray(";-922337203685477;")
+                                           << QString();
+    QTest::newRow("one more") << 3 << n18 << "922337203685478" << "0" << qint64(0) << QByteArray()
+                              << "922337203685478";
+    QTest::newRow("one less") << 3 << n18 << "-922337203685478" << "0" << qint64(0) << QByteArray()
+                              << "-922337203685478";
+    QTest::newRow("1e15") << 3 << n18 << "1000000000000000" << "0" << qint64(0) << QByteArray()
+                          << "1000000000000000";
+    QTest::newRow("every bit, four decimals") << 3 << QStringLiteral("NUMERIC(18,4)") << "922337203685477.5807"
+                                              << "0" << std::numeric_limits<qint64>::max() << QByteArray()
+                                              << QString();
+    QTest::newRow("total out of range") << 3 << n18 << "922337203685477" << "1.00" << qint64(0) << QByteArray()
+                                        << "totale 922337203685478,0000";
+    QTest::newRow("dialect 1, 1e14") << 1 << QString() << "1E14" << "0" << Q_INT64_C(1000000000000000000)
+                                     << QByteArray(";100000000000000;") << QString();
+    QTest::newRow("dialect 1, 1e16") << 1 << QString() << "1E16" << "0" << qint64(0) << QByteArray() << "1e+16";
+}
+
+void TestExtraction::amountsAtTheLimits()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, column);
+    QFETCH(QString, importo);
+    QFETCH(QString, importoTasse);
+    QFETCH(qint64, stored);
+    QFETCH(QByteArray, inFile);
+    QFETCH(QString, outOfRange);
+
+    const QString database = path(QStringLiteral("limits%1.fdb").arg(QTest::currentDataTag()).remove(QLatin1Char(' ')));
+    QVERIFY(FbFixture::createPatientDatabase(database, dialect));
+    if (!column.isEmpty())
+        QVERIFY(FbFixture::runSql(database, QStringLiteral("ALTER TABLE contab DROP IMPORTO;"
+                                                           "ALTER TABLE contab ADD IMPORTO %1;").arg(column)));
+    const QString before = path(QStringLiteral("before%1.fdb").arg(QTest::currentDataTag()).remove(QLatin1Char(' ')));
+    QVERIFY(FbFixture::createPatientDatabase(before));
+    QVERIFY(FbFixture::runSql(before, FbFixture::insertInvoice(invoice(7, QDate(2025, 1, 16), QStringLiteral("Prima"),
+                                                                       QStringLiteral("CF7")))));
+    Invoice large = invoice(1, QDate(2025, 1, 15), QStringLiteral("Grande"), QStringLiteral("CF1"));
+    large.importo = importo;
+    large.importoTasse = importoTasse;
+    QVERIFY(FbFixture::runSql(database, FbFixture::insertInvoice(large)));
+
+    Program p(settings(m_config, {before, database}));
+    selectHeading(*p.dm, "01");
+    const QString error = errorOf([&] { p.dm->EstraiDati(1, kFrom, kTo); });
+    if (!outOfRange.isEmpty()) {
+        QCOMPARE(error, QStringLiteral("Importo fuori intervallo nel database %1, fattura 1 del 15/01/2025: %2")
+                            .arg(database, outOfRange));
+        // The invoices read before stay; nothing out of range reaches the table.
+        QCOMPARE(surnames(p.dm->dxMemDataFatture), QByteArrayList{"Prima"});
+        return;
+    }
+    QCOMPARE(error, QStringLiteral("<no error>"));
+    QCOMPARE(surnames(p.dm->dxMemDataFatture), (QByteArrayList{"Grande", "Prima"}));
+    QCOMPARE(p.dm->dxMemDataFatture.at(0).importo, stored);
+    if (inFile.isEmpty())
+        return;
+    p.dm->configurazione->setCartellaEsportazione(path(QStringLiteral("limits-out")));
+    QCOMPARE(errorOf([&] { p.dm->EstraiDati(2, QDate(), QDate()); }), QStringLiteral("<no error>"));
+    const QByteArray content =
+        readWholeFile(path(QStringLiteral("limits-out/EsportazioneVelmora - Sezionale1.csv")));
+    QVERIFY2(content.contains(inFile), content.constData());
 }
 
 void TestExtraction::exportWithoutDatabases()

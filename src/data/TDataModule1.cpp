@@ -14,6 +14,7 @@
 #include "settings/TConfigurazione.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 
 TDataModule1 *DataModule1 = nullptr;
@@ -85,6 +86,32 @@ void readText(FixedText<N> &field, const IBDataSet &query, int column)
         field.setLatin1(bytes.data(), size);
     else
         field.set(bytes.data(), size);
+}
+
+// The error that stops an extraction at an amount that does not fit in the
+// table: the database, the invoice and the value.
+TolmError amountOutOfRange(const IBDatabase &database, const InvoiceRecord &r, const QString &value)
+{
+    return TolmError(QStringLiteral("Importo fuori intervallo nel database %1, fattura %2 del %3: %4")
+                         .arg(database.DatabaseName())
+                         .arg(r.numero)
+                         .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
+}
+
+// The invoice's total as text when it does not fit in the table's amounts.
+std::optional<QString> totalOutOfRange(const InvoiceRecord &r)
+{
+    qint64 sum = 0;
+    if (!__builtin_add_overflow(r.importo, r.bollo, &sum) && !__builtin_add_overflow(sum, r.importoiva, &sum)
+        && !__builtin_add_overflow(sum, r.importora, &sum))
+        return std::nullopt;
+    const __int128 exact = __int128(r.importo) + r.bollo + r.importoiva + r.importora;
+    const unsigned __int128 magnitude = exact < 0 ? -static_cast<unsigned __int128>(exact) : exact;
+    // Four amounts of 64 bits: the units need no more than 52 bits.
+    const auto whole = quint64(magnitude / kMoneyScale);
+    const auto fraction = quint64(magnitude % kMoneyScale);
+    const QString text = (exact < 0 ? QStringLiteral("-") : QString()) + QString::number(whole);
+    return QStringLiteral("totale %1,%2").arg(text).arg(fraction, 4, 10, QLatin1Char('0'));
 }
 
 // Ends a filling of the invoice table however the extraction ends.
@@ -292,14 +319,14 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
         cancontinue = true;
         const QString intestazione = MTableAssIntest.currentSigla();
         for (size_t i = 0; i < listDB->size(); ++i)
-            extractFrom(*(*listDB)[i], *(*listTR)[i], dataDa, DataAl, intestazione);
+            extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
     }
     if (Azione == 0 || Azione == 2)
         esportafile(dxMemDataFatture, exportSettings(), MTableAssIntest.currentSezionale());
 }
 
-void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
-                                    const QDate &DataAl, const QString &intestazione)
+void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,
+                               const QDate &dataDa, const QDate &DataAl, const QString &intestazione)
 {
     IBDataSet &query = *IBDataSetExport;
     query.Close();
@@ -329,6 +356,7 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
     const int cNome = query.fieldIndex(QStringLiteral("NOME"));
 
     InvoiceRecord r;
+    r.source = source;
     for (; !query.Eof(); query.Next()) {
         r.data = query.asDate(cData);
         r.numero = qint32(query.asInteger(cNumero));
@@ -341,10 +369,16 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
         readText(r.provincia, query, cProvincia);
         readText(r.sogiva, query, cSogiva);
         readText(r.Apice, query, cApice);
-        r.importo = query.asMoney(cImporto);
-        r.bollo = query.asMoney(cBollo);
-        r.importoiva = query.asMoney(cIva);
-        r.importora = query.asMoney(cRa);
+        try {
+            r.importo = query.asMoney(cImporto);
+            r.bollo = query.asMoney(cBollo);
+            r.importoiva = query.asMoney(cIva);
+            r.importora = query.asMoney(cRa);
+        } catch (const AmountOutOfRange &error) {
+            throw amountOutOfRange(database, r, error.value());
+        }
+        if (const std::optional<QString> sum = totalOutOfRange(r))
+            throw amountOutOfRange(database, r, *sum);
         readText(r.Cognome, query, cCognome);
         readText(r.nome, query, cNome);
         dxMemDataFatture.append(r);

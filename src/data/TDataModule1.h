@@ -74,7 +74,7 @@ private:
     void leggidatabase();
     void openConfigDatabase();
     void liberadatabase();
-    void extractFrom(IBDatabase &database, IBTransaction &transaction, const QDate &dataDa,
+    void extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
                           const QDate &DataAl, const QString &intestazione);
 };
 

@@ -26,6 +26,18 @@ constexpr qint64 kPow10[] = {
     1000000000000000000LL,
 };
 
+// x * 10^4 rounded to the nearest; false when it is not a number or does not
+// fit.
+bool roundMoney(double x, qint64 *result)
+{
+    const double scaled = x * double(kPow10[kMoneyDecimals]);
+    // 2^63: the first value that no qint64 holds.
+    if (!(scaled > -9223372036854775808.0 && scaled < 9223372036854775808.0))
+        return false;
+    *result = std::llround(scaled);
+    return true;
+}
+
 // value * 10^shift, rounded half away from zero when shift is negative.
 qint64 shiftDecimal(qint64 value, int shift)
 {
@@ -39,6 +51,16 @@ qint64 shiftDecimal(qint64 value, int shift)
     if ((remainder < 0 ? -remainder : remainder) * 2 >= divisor)
         quotient += value < 0 ? -1 : 1;
     return quotient;
+}
+
+// value * 10^shift, rounded half away from zero when shift is negative, into
+// *result; false when it does not fit.
+bool shiftMoney(qint64 value, int shift, qint64 *result)
+{
+    if (shift > 0)
+        return shift <= 18 && !__builtin_mul_overflow(value, kPow10[shift], result);
+    *result = shiftDecimal(value, shift);
+    return true;
 }
 
 template <typename T>
@@ -624,18 +646,28 @@ qint64 IBDataSet::asMoney(int index) const
     const Column &c = m_columns[size_t(index)];
     if (*c.indicator < 0)
         return 0;
+    qint64 money = 0;
+    bool fits = true;
     switch (c.type) {
     case SQL_SHORT:
-        return shiftDecimal(load<ISC_SHORT>(c.data), c.scale + kMoneyDecimals);
+        fits = shiftMoney(load<ISC_SHORT>(c.data), c.scale + kMoneyDecimals, &money);
+        break;
     case SQL_LONG:
-        return shiftDecimal(load<ISC_LONG>(c.data), c.scale + kMoneyDecimals);
+        fits = shiftMoney(load<ISC_LONG>(c.data), c.scale + kMoneyDecimals, &money);
+        break;
     case SQL_INT64:
-        return shiftDecimal(load<ISC_INT64>(c.data), c.scale + kMoneyDecimals);
+        fits = shiftMoney(load<ISC_INT64>(c.data), c.scale + kMoneyDecimals, &money);
+        break;
     case SQL_FLOAT:
-        return std::llround(double(load<float>(c.data)) * double(kPow10[kMoneyDecimals]));
+        fits = roundMoney(double(load<float>(c.data)), &money);
+        break;
     case SQL_DOUBLE:
-        return std::llround(load<double>(c.data) * double(kPow10[kMoneyDecimals]));
+        fits = roundMoney(load<double>(c.data), &money);
+        break;
     default:
         conversionError(index, "money");
     }
+    if (!fits)
+        throw AmountOutOfRange(c.name, QString::fromLatin1(formatted(index)));
+    return money;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/TolmError.h"
+
 #include <ibase.h>
 
 #include <cstdlib>
@@ -48,6 +50,19 @@ class IBTransaction;
 // when its transaction is about to end, and drops its statement when its
 // connection is about to close. A connection or transaction destroyed before
 // the dataset leaves it unbound (Database() or Transaction() null).
+// An amount too large for ten-thousandths in 64 bits. value() is the
+// column's value as text, as the database holds it.
+class AmountOutOfRange : public TolmError
+{
+public:
+    AmountOutOfRange(const QString &field, const QString &value)
+        : TolmError(QStringLiteral("Field %1: amount %2 out of range").arg(field, value)), m_value(value) {}
+    const QString &value() const { return m_value; }
+
+private:
+    QString m_value;
+};
+
 class IBDataSet : public QObject
 {
     Q_OBJECT
@@ -119,7 +134,8 @@ public:
     QDate asDate(int index) const;
     // Ten-thousandths of the unit: scaled integers exactly (rounded half away
     // from zero below four decimals), DOUBLE and FLOAT rounded to the nearest;
-    // null gives 0.
+    // null gives 0. A value that does not fit in 64 bits of ten-thousandths
+    // raises AmountOutOfRange.
     qint64 asMoney(int index) const;
 
     // Reads by column name (a lookup each call: for loops, use indices).

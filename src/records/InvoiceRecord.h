@@ -28,8 +28,9 @@ struct InvoiceRecord
     FixedText<2> provincia;
 
     // The sum of the four amounts, withholding tax included.
-    // Summed in unsigned arithmetic: amounts near the ends of the range wrap
-    // instead of being undefined; real invoices are far from there.
+    // The extraction admits only invoices whose sum fits; summed in unsigned
+    // arithmetic all the same, so that a record made otherwise cannot make
+    // it undefined.
     qint64 totale() const
     {
         return qint64(quint64(importo) + quint64(bollo) + quint64(importoiva) + quint64(importora));
