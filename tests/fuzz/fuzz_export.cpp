@@ -189,7 +189,7 @@ __int128 parseAmount(const QString &text, qint64 amount, const QLocale &locale)
 void checkAmount(qint64 amount)
 {
     const QLocale italian(QLocale::Italian, QLocale::Italy);
-    const QString text = testoImporto(amount, italian);
+    const QString text = formatAmount(amount, italian);
     const __int128 value = parseAmount(text, amount, italian);
     const QByteArray what = describe(text, amount);
 
@@ -202,7 +202,7 @@ void checkAmount(qint64 amount)
         check(error * 2 <= __int128(powerOfTen(digits - kMaxSignificantDigits)), "amount rounded too far", what);
     }
 
-    QString plain = testoImporto(amount, QLocale::c());
+    QString plain = formatAmount(amount, QLocale::c());
     parseAmount(plain, amount, QLocale::c());
     check(plain.replace(u'.', u',') == text, "the locales give other digits", what);
 }
@@ -220,7 +220,7 @@ QList<QByteArray> expectedRow(const InvoiceRecord &r, const ExportSettings &s, c
 {
     const QByteArray date = toAnsi(datacorta(r.data));
     const bool vat = r.importoiva > 0;
-    const auto amount = [&](qint64 value) { return toAnsi(testoImporto(value, locale)); };
+    const auto amount = [&](qint64 value) { return toAnsi(formatAmount(value, locale)); };
     QList<QByteArray> row{
         toAnsi(s.attivita), toAnsi(s.registro), toAnsi(sezionale), date, QByteArray::number(r.numero), {},
         stampDuty ? "2" : "1", date, "00000", {},
@@ -253,7 +253,7 @@ void checkRow(const QByteArray &line, const QList<QByteArray> &expected)
 void checkContent(const InvoiceTable &table, const ExportSettings &settings, const QString &sezionale,
                   const QLocale &locale)
 {
-    const QByteArray content = contenutoEsportazione(table, settings, sezionale, locale);
+    const QByteArray content = exportContent(table, settings, sezionale, locale);
     check(content.endsWith(kLineEnd), "content does not end with CR LF", content.right(80));
     QList<QByteArray> lines = content.split('\n');
     lines.removeLast();
@@ -268,7 +268,7 @@ void checkContent(const InvoiceTable &table, const ExportSettings &settings, con
     const QByteArray sez = toAnsi(sezionale);
     for (const InvoiceRecord &record : table.records()) {
         const bool stampDuty = record.bollo > 5000 || record.bollo < -5000;
-        check(stampDuty == (interoPiuVicino(record.bollo) != 0), "stamp-duty rounding", QByteArray::number(record.bollo));
+        check(stampDuty == (nearestWholeUnits(record.bollo) != 0), "stamp-duty rounding", QByteArray::number(record.bollo));
         const qsizetype rows = stampDuty ? 2 : 1;
         check(next + rows <= lines.size(), "rows missing", QByteArray::number(lines.size()));
 
