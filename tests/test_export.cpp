@@ -231,6 +231,7 @@ void TestExport::shortDate()
 {
     QCOMPARE(datacorta(QDate(2025, 11, 6)), QStringLiteral("061125"));
     QCOMPARE(datacorta(QDate(2000, 1, 31)), QStringLiteral("310100"));
+    QCOMPARE(datacorta(QDate(-24, 5, 15)), QStringLiteral("150524")); // before the year 1
 }
 
 void TestExport::orderAndFraming()
