@@ -149,7 +149,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
 
     // Export against one plain write of the same bytes.
     const ExportSettings settings = dm.exportSettings();
-    const QString exportPath = nomeFileEsportazione(settings, dm.MTableAssIntest.currentSezionale());
+    const QString exportPath = exportFilePath(settings, dm.MTableAssIntest.currentSezionale());
     dm.EstraiDati(2, QDate(), QDate());
     requireNoMessage(prompter, "export");
     QFile written(exportPath);

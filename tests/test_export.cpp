@@ -187,7 +187,7 @@ void TestExport::everyFieldEmpty()
     table.append(record);
     table.endFill();
 
-    QCOMPARE(contenutoEsportazione(table, ExportSettings(), "1", kItalian),
+    QCOMPARE(exportContent(table, ExportSettings(), "1", kItalian),
              kHeader + ";;1;061125;5;;1;061125;00000;;0;;100;;;;;;;;;;;=;;;;;P;N;;;;\r\n");
 }
 
@@ -224,13 +224,14 @@ void TestExport::amountText()
     QFETCH(qint64, value);
     QFETCH(QLocale, locale);
     QFETCH(QString, expected);
-    QCOMPARE(testoImporto(value, locale), expected);
+    QCOMPARE(formatAmount(value, locale), expected);
 }
 
 void TestExport::shortDate()
 {
     QCOMPARE(datacorta(QDate(2025, 11, 6)), QStringLiteral("061125"));
     QCOMPARE(datacorta(QDate(2000, 1, 31)), QStringLiteral("310100"));
+    QCOMPARE(datacorta(QDate(-24, 5, 15)), QStringLiteral("150524")); // before the year 1
 }
 
 void TestExport::orderAndFraming()
@@ -249,7 +250,7 @@ void TestExport::orderAndFraming()
     table.append(earlier);
     table.endFill();
 
-    const QByteArray content = contenutoEsportazione(table, codes(), "3", kItalian);
+    const QByteArray content = exportContent(table, codes(), "3", kItalian);
     QVERIFY(content.startsWith(kHeader));
     QVERIFY(content.endsWith(";\r\n"));
     QList<QByteArray> lines = content.split('\n');
@@ -301,7 +302,7 @@ void TestExport::fileName()
     ExportSettings settings;
     settings.cartellaEsportazione = "/x/061125/";
     settings.estensioneTXT = txt;
-    QCOMPARE(nomeFileEsportazione(settings, sezionale), expected);
+    QCOMPARE(exportFilePath(settings, sezionale), expected);
 }
 
 void TestExport::exportCreatesFolderAndFile()
@@ -313,7 +314,7 @@ void TestExport::exportCreatesFolderAndFile()
     table.endFill();
     ExportSettings settings = codes();
     settings.cartellaEsportazione = root.filePath("a/b/c/");
-    const QByteArray expected = contenutoEsportazione(table, settings, "03", kItalian);
+    const QByteArray expected = exportContent(table, settings, "03", kItalian);
 
     const QString csv = esportafile(table, settings, "03", kItalian);
     QCOMPARE(csv, root.filePath("a/b/c/EsportazioneVelmora - Sezionale03.csv"));
@@ -330,7 +331,7 @@ void TestExport::exportCreatesFolderAndFile()
 
 void TestExport::folderEmptyName()
 {
-    QCOMPARE(errorOf([] { creaCartella(QString()); }), QStringLiteral("Unable to create directory"));
+    QCOMPARE(errorOf([] { createFolder(QString()); }), QStringLiteral("Unable to create directory"));
     InvoiceTable table;
     QCOMPARE(errorOf([&] { esportafile(table, ExportSettings(), "1"); }),
              QStringLiteral("Unable to create directory"));
@@ -373,7 +374,7 @@ void TestExport::existingFileOverwritten()
     writeWholeFile(path, QByteArray(5000, 'o'));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
 
-    scriviFile(path, "new\r\n");
+    saveFile(path, "new\r\n");
     QCOMPARE(readWholeFile(path), QByteArray("new\r\n"));
     QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     QCOMPARE(entries(root.path()), QStringList({"EsportazioneVelmora - Sezionale1.csv"}));
@@ -386,7 +387,7 @@ void TestExport::readOnlyFileLeftUnchanged()
     writeWholeFile(path, "old content\r\n");
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
-    QCOMPARE(errorOf([&] { scriviFile(path, "new\r\n"); }),
+    QCOMPARE(errorOf([&] { saveFile(path, "new\r\n"); }),
              "Cannot create file \"" + path + "\". " + systemText(EACCES));
     QCOMPARE(readWholeFile(path), QByteArray("old content\r\n"));
     QCOMPARE(entries(root.path()), QStringList({"EsportazioneVelmora - Sezionale1.csv"}));
@@ -430,7 +431,7 @@ void TestExport::diskFull()
     table.endFill();
     ExportSettings settings = codes();
     settings.cartellaEsportazione = folder + "/";
-    QVERIFY(contenutoEsportazione(table, settings, "1", kItalian).size() > 128 * 1024);
+    QVERIFY(exportContent(table, settings, "1", kItalian).size() > 128 * 1024);
 
     QCOMPARE(errorOf([&] { esportafile(table, settings, "1", kItalian); }),
              "Stream write error: " + systemText(ENOSPC));

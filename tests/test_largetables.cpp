@@ -215,7 +215,7 @@ void TestLargeTables::contentInPieces()
     QByteArray expected = kHeader;
     for (const InvoiceRecord &r : table.records())
         expected += row(r);
-    const QByteArray content = contenutoEsportazione(table, codes(), "3", kItalian);
+    const QByteArray content = exportContent(table, codes(), "3", kItalian);
     QCOMPARE(content.size(), expected.size());
     QVERIFY(content == expected);
 

@@ -1,6 +1,8 @@
-// Writing the export file: the content goes into a temporary file beside
-// the target, which is then renamed over it. A failure leaves an earlier
-// file whole and no partial file behind.
+// Writing the export file through QSaveFile: the content goes into a
+// temporary file beside the target, which is synced to disk and renamed
+// over it. A failure leaves an earlier file whole and no partial file
+// behind. The error texts name the system's reason, so errno is read where
+// QSaveFile fails.
 #include "export/ExportFile.h"
 
 #include "platform/TolmError.h"
@@ -8,9 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
+#include <QSaveFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -38,82 +39,14 @@ TolmError streamWriteError(int error)
     return TolmError(text);
 }
 
-// The temporary file: closed and removed unless it was renamed into place.
-class TemporaryFile
+// The error that made the call just returned fail, fallback where the
+// system left none.
+int lastError(int fallback)
 {
-public:
-    TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile &) = delete;
-    TemporaryFile &operator=(const TemporaryFile &) = delete;
-    ~TemporaryFile()
-    {
-        closeQuietly();
-        if (!m_name.isEmpty())
-            ::unlink(m_name.constData());
-    }
-
-    // Creates a new file with a name not in use in folder; errno on failure.
-    bool create(const QByteArray &folder)
-    {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray name = folder + "/.tolm-export-"
-                                    + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0) {
-                m_name = name;
-                return true;
-            }
-            if (errno != EEXIST)
-                return false;
-        }
-        return false; // errno is EEXIST
-    }
-
-    int fd() const { return m_fd; }
-    const QByteArray &name() const { return m_name; }
-
-    // Returns 0 or the error of the close.
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-    // Once renamed the file is the target: nothing to remove.
-    void release() { m_name.clear(); }
-
-private:
-    void closeQuietly()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-    int m_fd = -1;
-    QByteArray m_name;
-};
-
-// Writes everything; returns 0 or the error that stopped it.
-int writeAll(int fd, const char *data, qsizetype left)
-{
-    while (left > 0) {
-        const size_t chunk = size_t(std::min<qsizetype>(left, 1 << 20));
-        const ssize_t written = ::write(fd, data, chunk);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return ENOSPC;
-        data += written;
-        left -= written;
-    }
-    return 0;
+    return errno != 0 ? errno : fallback;
 }
 
+// The rename itself is made durable by syncing the folder that holds it.
 void syncFolder(const QByteArray &folder)
 {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -124,20 +57,20 @@ void syncFolder(const QByteArray &folder)
 }
 } // namespace
 
-void scriviFile(const QString &path, const QByteArray &content)
+void saveFile(const QString &path, const QByteArray &content)
 {
-    scriviFile(path, [&](const ExportSink &write) { write(content.constData(), content.size()); });
+    saveFile(path, [&](const ExportSink &write) { write(content.constData(), content.size()); });
 }
 
-void scriviFile(const QString &path, const std::function<void(const ExportSink &)> &produce)
+void saveFile(const QString &path, const std::function<void(const ExportSink &)> &produce)
 {
     const QByteArray target = QFile::encodeName(path);
     if (path.isEmpty() || target.contains('\0'))
         throw cannotCreate(path, path.isEmpty() ? ENOENT : EINVAL);
 
     // An existing file that may not be written is left alone, as a program
-    // opening it for writing would find it. The mode bits are checked too:
-    // an administrator is not stopped by them.
+    // opening it for writing would find it (QSaveFile would replace it). The
+    // mode bits are checked too: an administrator is not stopped by them.
     struct stat existing {};
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (exists) {
@@ -149,24 +82,27 @@ void scriviFile(const QString &path, const std::function<void(const ExportSink &
             throw cannotCreate(path, errno);
     }
 
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
-    TemporaryFile temporary;
-    if (!temporary.create(folder))
-        throw cannotCreate(path, errno);
+    // Unbuffered: the pieces are large and go to the file as they are.
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw cannotCreate(path, lastError(EIO));
     if (exists)
-        ::fchmod(temporary.fd(), existing.st_mode & 07777);
+        ::fchmod(file.handle(), existing.st_mode & 07777); // all the mode bits, as the old file had them
 
     produce([&](const char *data, qsizetype size) {
-        if (const int error = writeAll(temporary.fd(), data, size))
-            throw streamWriteError(error);
+        errno = 0;
+        const qint64 written = file.write(data, size);
+        if (written != size) // a short write without an error is a full disk
+            throw streamWriteError(lastError(written >= 0 || file.error() == QFileDevice::ResourceError ? ENOSPC : EIO));
     });
-    if (::fsync(temporary.fd()) != 0)
+    // QSaveFile syncs only the data and ignores a failure: the whole file
+    // is synced here and a failure reported.
+    if (::fsync(file.handle()) != 0)
         throw streamWriteError(errno);
-    if (const int error = temporary.close())
-        throw streamWriteError(error);
 
-    if (::rename(temporary.name().constData(), target.constData()) != 0)
-        throw cannotCreate(path, errno);
-    temporary.release();
-    syncFolder(folder);
+    errno = 0;
+    if (!file.commit())
+        throw cannotCreate(path, lastError(EIO));
+    syncFolder(QFile::encodeName(QFileInfo(path).path()));
 }

@@ -1,6 +1,7 @@
 #include "export/RowWriter.h"
 
 #include "export/ExportFile.h"
+#include "export/ExportText.h"
 #include "platform/AnsiCodePage.h"
 
 #include <algorithm>
@@ -11,28 +12,15 @@
 #endif
 
 namespace {
-// Amounts of this magnitude (in ten-thousandths) and above have more than
-// 15 significant digits and are rounded: left to testoImporto.
-constexpr quint64 kExactAmountLimit = 1000000000000000ULL;
 // Copies of up to this many bytes move a fixed block; source and target
 // keep that much room.
 constexpr qsizetype kBlock = 32;
+// Room for one amount: its digits and the fixed-size move of its separator.
 constexpr qsizetype kAmountBound = 64;
+static_assert(kAmountBound >= kAmountDigitsBound + kBlock);
 // CODFISCALE to PROV at their longest, separators included, and room for
 // the fixed-size moves past the last of them.
 constexpr qsizetype kCustomerBound = 16 + 16 + 30 + 1 + 30 + 35 + 5 + 25 + 2 + 7 + 64;
-
-// A value as aggiungicampo writes it: ";" becomes ",", CR and LF a blank.
-void mend(char *p, qsizetype size)
-{
-    for (char *end = p + size; p != end; ++p) {
-        const char c = *p;
-        if (c == ';')
-            *p = ',';
-        else if (c == '\r' || c == '\n')
-            *p = ' ';
-    }
-}
 
 // True when one of the first size bytes at p is ";", CR or LF. Looks at 16
 // bytes at a time, so up to 15 bytes past size must be readable; what
@@ -89,23 +77,9 @@ char *putField(char *out, const FixedText<N> &text)
     std::memcpy(out, text.data(), size_t(N));
     const int size = text.size();
     if (needsMending(out, size))
-        mend(out, size);
+        mendField(out, size);
     out += size;
     *out++ = ';';
-    return out;
-}
-
-// Decimal digits of value, most significant first.
-char *putUnsigned(char *out, quint64 value)
-{
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0)
-        *out++ = digits[--count];
     return out;
 }
 
@@ -113,9 +87,9 @@ char *putInteger(char *out, qint64 value)
 {
     if (value < 0) {
         *out++ = '-';
-        return putUnsigned(out, quint64(-(value + 1)) + 1);
+        return putDigits(out, quint64(-(value + 1)) + 1);
     }
-    return putUnsigned(out, quint64(value));
+    return putDigits(out, quint64(value));
 }
 } // namespace
 
@@ -136,7 +110,6 @@ char *put(char *out, const QByteArray &bytes, qsizetype size)
 } // namespace
 
 RowWriter::RowWriter(const ExportSettings &s, const QByteArray &sezionale, const QLocale &locale)
-    : m_locale(locale)
 {
     m_head = Piece(field(s.attivita) + field(s.registro) + field(sezionale));
     m_feeVat = Piece(field(s.iva) + ';');
@@ -147,7 +120,7 @@ RowWriter::RowWriter(const ExportSettings &s, const QByteArray &sezionale, const
     m_stampCodes = Piece(field(s.settoreBollo) + field(s.contoDareBollo) + field(s.contoAvereBollo)
                          + field(s.voceIvaBollo) + tail);
     QByteArray decimalPoint = toAnsi(locale.decimalPoint());
-    mend(decimalPoint.data(), decimalPoint.size());
+    mendField(decimalPoint.data(), decimalPoint.size());
     m_decimalPoint = Piece(decimalPoint);
     m_date = Piece(QByteArray());
 
@@ -178,31 +151,7 @@ void RowWriter::setDate(const QDate &date)
 
 char *RowWriter::writeAmount(char *out, qint64 amount) const
 {
-    const quint64 magnitude = amount < 0 ? quint64(-(amount + 1)) + 1 : quint64(amount);
-    if (magnitude >= kExactAmountLimit) {
-        QByteArray text = toAnsi(testoImporto(amount, m_locale)).left(kAmountBound);
-        mend(text.data(), text.size());
-        std::memcpy(out, text.constData(), size_t(text.size()));
-        return out + text.size();
-    }
-    if (amount < 0)
-        *out++ = '-';
-    out = putUnsigned(out, magnitude / quint64(kMoneyScale));
-    quint64 fraction = magnitude % quint64(kMoneyScale);
-    if (fraction != 0) {
-        int places = 4;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --places;
-        }
-        out = put(out, m_decimalPoint.bytes, m_decimalPoint.size);
-        for (int i = places - 1; i >= 0; --i) {
-            out[i] = char('0' + fraction % 10);
-            fraction /= 10;
-        }
-        out += places;
-    }
-    return out;
+    return putAmount(out, amount, [this](char *at) { return put(at, m_decimalPoint.bytes, m_decimalPoint.size); });
 }
 
 char *RowWriter::writeRow(char *out, const InvoiceRecord &record, bool stampDuty, const char *customer,
@@ -240,14 +189,14 @@ char *RowWriter::writeInvoice(char *out, const InvoiceRecord &record)
     char *c = customer;
     c = putField(c, record.cf);
     c = putField(c, record.sogiva);
-    char *const nominativo = c;
+    char *const fullName = c;
     std::memcpy(c, record.Cognome.data(), 30);
     c += record.Cognome.size();
     *c++ = '=';
     std::memcpy(c, record.nome.data(), 30);
     c += record.nome.size();
-    if (needsMending(nominativo, c - nominativo))
-        mend(nominativo, c - nominativo);
+    if (needsMending(fullName, c - fullName))
+        mendField(fullName, c - fullName);
     *c++ = ';';
     c = putField(c, record.indirizzo);
     c = putField(c, record.cap);
@@ -256,7 +205,7 @@ char *RowWriter::writeInvoice(char *out, const InvoiceRecord &record)
     const qsizetype customerSize = c - customer;
 
     out = writeRow(out, record, false, customer, customerSize);
-    if (interoPiuVicino(record.bollo) != 0)
+    if (nearestWholeUnits(record.bollo) != 0)
         out = writeRow(out, record, true, customer, customerSize);
     return out;
 }

@@ -40,7 +40,6 @@ private:
     char *writeAmount(char *out, qint64 amount) const;
     void setDate(const QDate &date);
 
-    QLocale m_locale;
     Piece m_head;        // ATT;REG;SEZ;
     Piece m_feeVat;      // ALIQ;TIT.INAP; of a fee row with VAT
     Piece m_feeNoVat;    // the same without VAT

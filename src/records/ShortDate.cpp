@@ -2,6 +2,11 @@
 
 QString datacorta(const QDate &date)
 {
-    // "yy" is the year's last two digits for every year from 1000 to 9999.
-    return date.isValid() ? date.toString(QStringLiteral("ddMMyy")) : QString();
+    if (!date.isValid())
+        return QString();
+    // "yy" is the year's last two digits for every year from 1 on; before
+    // it Qt writes a sign, so those two digits are taken here.
+    if (date.year() > 0)
+        return date.toString(QStringLiteral("ddMMyy"));
+    return date.toString(QStringLiteral("ddMM")) + QStringLiteral("%1").arg(-date.year() % 100, 2, 10, QLatin1Char('0'));
 }

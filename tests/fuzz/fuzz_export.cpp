@@ -10,7 +10,7 @@
 //             provincia (Windows-1252 texts, cut to their field sizes)
 // A text is one length byte and that many bytes; numbers are little endian.
 //
-// Checked: the header line is exact; every line ends with CR LF and holds no
+// Checked: the first line is the header; every line ends with CR LF and holds no
 // other CR or LF; every data row holds 33 fields, each followed by ";"; each
 // invoice gives its fee row and, exactly when the stamp duty rounded half to
 // even is not zero (more than 0.50 either way), its stamp-duty row, with the
@@ -20,9 +20,10 @@
 // significant digits, gives the amount back exactly when the amount has no
 // more than 15 significant digits and is otherwise within half a unit of
 // its 15th digit; the grid's cell texts never crash.
-#include "records/InvoiceTable.h"
 #include "export/ExportFile.h"
+#include "models/InvoiceModel.h"
 #include "platform/AnsiCodePage.h"
+#include "records/InvoiceTable.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -37,10 +38,6 @@ namespace {
 
 constexpr int kMaxInvoices = 64;
 constexpr int kMaxSignificantDigits = 15;
-const QByteArray kHeader = QByteArrayLiteral(
-    "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;IVA;SETT.;DARE;AVERE;"
-    "VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;"
-    "SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;COD STATO;TEL;FAX;EMAIL");
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 constexpr int kFields = 33;
 
@@ -189,7 +186,7 @@ __int128 parseAmount(const QString &text, qint64 amount, const QLocale &locale)
 void checkAmount(qint64 amount)
 {
     const QLocale italian(QLocale::Italian, QLocale::Italy);
-    const QString text = testoImporto(amount, italian);
+    const QString text = formatAmount(amount, italian);
     const __int128 value = parseAmount(text, amount, italian);
     const QByteArray what = describe(text, amount);
 
@@ -202,7 +199,7 @@ void checkAmount(qint64 amount)
         check(error * 2 <= __int128(powerOfTen(digits - kMaxSignificantDigits)), "amount rounded too far", what);
     }
 
-    QString plain = testoImporto(amount, QLocale::c());
+    QString plain = formatAmount(amount, QLocale::c());
     parseAmount(plain, amount, QLocale::c());
     check(plain.replace(u'.', u',') == text, "the locales give other digits", what);
 }
@@ -220,7 +217,7 @@ QList<QByteArray> expectedRow(const InvoiceRecord &r, const ExportSettings &s, c
 {
     const QByteArray date = toAnsi(datacorta(r.data));
     const bool vat = r.importoiva > 0;
-    const auto amount = [&](qint64 value) { return toAnsi(testoImporto(value, locale)); };
+    const auto amount = [&](qint64 value) { return toAnsi(formatAmount(value, locale)); };
     QList<QByteArray> row{
         toAnsi(s.attivita), toAnsi(s.registro), toAnsi(sezionale), date, QByteArray::number(r.numero), {},
         stampDuty ? "2" : "1", date, "00000", {},
@@ -253,7 +250,7 @@ void checkRow(const QByteArray &line, const QList<QByteArray> &expected)
 void checkContent(const InvoiceTable &table, const ExportSettings &settings, const QString &sezionale,
                   const QLocale &locale)
 {
-    const QByteArray content = contenutoEsportazione(table, settings, sezionale, locale);
+    const QByteArray content = exportContent(table, settings, sezionale, locale);
     check(content.endsWith(kLineEnd), "content does not end with CR LF", content.right(80));
     QList<QByteArray> lines = content.split('\n');
     lines.removeLast();
@@ -262,13 +259,13 @@ void checkContent(const InvoiceTable &table, const ExportSettings &settings, con
         line.chop(1);
         check(!line.contains('\r'), "carriage return inside a line", line);
     }
-    check(!lines.isEmpty() && lines.front() == kHeader, "header differs", lines.value(0));
+    check(!lines.isEmpty() && lines.front() == exportHeader(), "header differs", lines.value(0));
 
     qsizetype next = 1;
     const QByteArray sez = toAnsi(sezionale);
     for (const InvoiceRecord &record : table.records()) {
         const bool stampDuty = record.bollo > 5000 || record.bollo < -5000;
-        check(stampDuty == (interoPiuVicino(record.bollo) != 0), "stamp-duty rounding", QByteArray::number(record.bollo));
+        check(stampDuty == (nearestWholeUnits(record.bollo) != 0), "stamp-duty rounding", QByteArray::number(record.bollo));
         const qsizetype rows = stampDuty ? 2 : 1;
         check(next + rows <= lines.size(), "rows missing", QByteArray::number(lines.size()));
 
@@ -303,9 +300,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     } while (!in.atEnd() && table.size() < kMaxInvoices);
     table.endFill();
 
+    InvoiceModel model(table);
     for (const QLocale &locale : {QLocale(QLocale::Italian, QLocale::Italy), QLocale::c()}) {
         checkContent(table, settings, sezionale, locale);
-        table.setDisplayLocale(locale);
+        model.setDisplayLocale(locale);
         for (qsizetype row = 0; row < table.size(); ++row) {
             const InvoiceRecord &r = table.at(row);
             // The total of amounts near the ends of the range overflows:
@@ -316,7 +314,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
                                    && !__builtin_add_overflow(sum, r.importora, &sum);
             for (int column = 0; column < InvoiceTable::ColumnCount; ++column)
                 if (column != InvoiceTable::ColTotale || totalFits)
-                    table.displayText(row, column);
+                    model.displayText(row, column);
         }
     }
     return 0;
