@@ -1,5 +1,6 @@
 // The export file: rows, amounts, order, bytes, folder and file writing.
 #include "export/ExportFile.h"
+#include "support/ExportSamples.h"
 #include "platform/TolmError.h"
 #include "support/SmallDisk.h"
 #include "support/Immutable.h"
@@ -17,10 +18,8 @@
 #include <optional>
 
 namespace {
-const QByteArray kHeader =
-    "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;IVA;SETT.;DARE;AVERE;"
-    "VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;"
-    "SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;COD STATO;TEL;FAX;EMAIL\r\n";
+using ExportSamples::codes;
+using ExportSamples::kHeader;
 
 const QLocale kItalian(QLocale::Italian, QLocale::Italy);
 
@@ -38,39 +37,10 @@ qint64 amount(const QString &text)
 InvoiceRecord invoice(int numero, const QString &importo, const QString &importoiva = QStringLiteral("0"),
                       const QString &bollo = QStringLiteral("0"))
 {
-    InvoiceRecord r;
-    r.data = QDate(2025, 11, 6);
-    r.numero = numero;
-    r.importo = amount(importo);
+    InvoiceRecord r = ExportSamples::invoice(numero, amount(importo));
     r.importoiva = amount(importoiva);
     r.bollo = amount(bollo);
-    r.cf.set("CF1");
-    r.Cognome.set("Rossi");
-    r.nome.set("Mario");
-    r.indirizzo.set("Via Po 1");
-    r.cap.set("10100");
-    r.citta.set("Torino");
-    r.provincia.set("TO");
     return r;
-}
-
-ExportSettings codes()
-{
-    ExportSettings s;
-    s.attivita = "A1";
-    s.registro = "R";
-    s.iva = "22";
-    s.inapplicabilita = "N4";
-    s.voceIva = "V1";
-    s.settore = "S1";
-    s.contoDare = "D1";
-    s.contoAvere = "C1";
-    s.inapplicabilitaBollo = "N1B";
-    s.voceIvaBollo = "VB";
-    s.settoreBollo = "SB";
-    s.contoDareBollo = "DB";
-    s.contoAvereBollo = "CB";
-    return s;
 }
 
 QString errorOf(const std::function<void()> &action)

@@ -2,6 +2,7 @@
 // filled with many records, rows with long codes, full-size fields and
 // amounts or dates off the common path, and a content written in pieces.
 #include "export/ExportFile.h"
+#include "support/ExportSamples.h"
 #include "models/InvoiceModel.h"
 
 #include <QFile>
@@ -15,47 +16,12 @@ Q_DECLARE_METATYPE(InvoiceRecord)
 Q_DECLARE_METATYPE(ExportSettings)
 
 namespace {
-const QByteArray kHeader =
-    "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;IVA;SETT.;DARE;AVERE;"
-    "VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;"
-    "SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;COD STATO;TEL;FAX;EMAIL\r\n";
+using ExportSamples::codes;
+using ExportSamples::kHeader;
 
 const QLocale kItalian(QLocale::Italian, QLocale::Italy);
 
-InvoiceRecord invoice(int numero, qint64 importo)
-{
-    InvoiceRecord r;
-    r.data = QDate(2025, 11, 6);
-    r.numero = numero;
-    r.importo = importo;
-    r.cf.set("CF1");
-    r.Cognome.set("Rossi");
-    r.nome.set("Mario");
-    r.indirizzo.set("Via Po 1");
-    r.cap.set("10100");
-    r.citta.set("Torino");
-    r.provincia.set("TO");
-    return r;
-}
-
-ExportSettings codes()
-{
-    ExportSettings s;
-    s.attivita = "A1";
-    s.registro = "R";
-    s.iva = "22";
-    s.inapplicabilita = "N4";
-    s.voceIva = "V1";
-    s.settore = "S1";
-    s.contoDare = "D1";
-    s.contoAvere = "C1";
-    s.inapplicabilitaBollo = "N1B";
-    s.voceIvaBollo = "VB";
-    s.settoreBollo = "SB";
-    s.contoDareBollo = "DB";
-    s.contoAvereBollo = "CB";
-    return s;
-}
+using ExportSamples::invoice;
 
 QByteArray row(const InvoiceRecord &record, const ExportSettings &settings = codes())
 {
