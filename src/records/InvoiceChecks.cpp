@@ -21,7 +21,7 @@ template <typename Pair>
 auto findRow(const std::vector<Pair> &rows, qsizetype row)
 {
     return std::lower_bound(rows.begin(), rows.end(), row,
-                            [](const Pair &entry, qsizetype value) { return entry.first < value; });
+                            [](const Pair &entry, qsizetype value) { return qsizetype(entry.first) < value; });
 }
 
 } // namespace
@@ -34,7 +34,7 @@ InvoiceChecks::InvoiceChecks(const std::vector<InvoiceRecord> &records)
         const InvoiceRecord &r = records[i];
         const TaxCodeProblem problem = ::taxCodeProblem(QByteArrayView(r.cf.data(), r.cf.size()));
         if (problem != TaxCodeProblem::None)
-            m_taxCodes.emplace_back(qsizetype(i), problem);
+            m_taxCodes.emplace_back(quint32(i), problem);
         InvoiceKey key{};
         std::memcpy(&key.apice, r.Apice.data(), size_t(r.Apice.size()));
         key.apiceLength = quint8(r.Apice.size());
@@ -55,7 +55,7 @@ InvoiceChecks::InvoiceChecks(const std::vector<InvoiceRecord> &records)
             // Each copy points at the next one, the last at the first.
             for (size_t k = first; k < end; ++k) {
                 const size_t other = k + 1 < end ? k + 1 : first;
-                m_duplicates.emplace_back(qsizetype(keys[k].row), qsizetype(keys[other].row));
+                m_duplicates.emplace_back(keys[k].row, keys[other].row);
             }
         }
         first = end;
@@ -66,11 +66,11 @@ InvoiceChecks::InvoiceChecks(const std::vector<InvoiceRecord> &records)
 TaxCodeProblem InvoiceChecks::taxCodeProblem(qsizetype row) const
 {
     const auto it = findRow(m_taxCodes, row);
-    return it != m_taxCodes.end() && it->first == row ? it->second : TaxCodeProblem::None;
+    return it != m_taxCodes.end() && qsizetype(it->first) == row ? it->second : TaxCodeProblem::None;
 }
 
 qsizetype InvoiceChecks::duplicateOf(qsizetype row) const
 {
     const auto it = findRow(m_duplicates, row);
-    return it != m_duplicates.end() && it->first == row ? it->second : -1;
+    return it != m_duplicates.end() && qsizetype(it->first) == row ? qsizetype(it->second) : -1;
 }

@@ -26,7 +26,7 @@ public:
     qsizetype duplicateCount() const { return qsizetype(m_duplicates.size()); }
 
 private:
-    // Ordered by row.
-    std::vector<std::pair<qsizetype, TaxCodeProblem>> m_taxCodes;
-    std::vector<std::pair<qsizetype, qsizetype>> m_duplicates;
+    // Ordered by row; rows fit in 32 bits as in the grid.
+    std::vector<std::pair<quint32, TaxCodeProblem>> m_taxCodes;
+    std::vector<std::pair<quint32, quint32>> m_duplicates;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QtGlobal>
 #include <QString>
 
 // Whether a tax code that is present can be right. Accepted forms, in any
@@ -11,7 +12,7 @@
 //   letters LMNPQRSTUV may stand for 0-9 (codes altered for a homonym);
 //   a company's code or a VAT number: 11 digits, the last one a check digit;
 //   a foreign patient's code: "STP" or "ENI" and 13 digits.
-enum class TaxCodeProblem {
+enum class TaxCodeProblem : quint8 {
     None,
     Empty,          // blanks only
     InnerBlank,     // a blank inside the code
