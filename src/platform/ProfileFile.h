@@ -19,8 +19,13 @@
 // and file when missing) and leave every other line untouched. The new
 // content goes to a temporary file in the same folder that is renamed over
 // the old one, so a failed write leaves the old file whole. A failure raises
-// TolmError "Unable to write to <full path>". Files are written as UTF-8; a
-// file that is not valid UTF-8 is read as Windows-1252.
+// TolmError "Unable to write to <full path>".
+//
+// A file keeps its encoding: one that begins with the byte-order mark
+// FF FE or FE FF is UTF-16 (little or big endian); otherwise one that is
+// valid UTF-8 is UTF-8 (with or without its mark) and any other is
+// Windows-1252, where characters it lacks are written as "?". A new file is
+// UTF-8 without mark. Line ends are kept.
 class ProfileFile
 {
 public:

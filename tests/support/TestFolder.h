@@ -24,6 +24,11 @@ private:
 
 QByteArray readWholeFile(const QString &path);
 void writeWholeFile(const QString &path, const QByteArray &content);
+// text with "\n" line ends, as a file in the named encoding ("UTF-16LE",
+// "UTF-16BE", "windows-1252", "UTF-8") with the given byte-order mark and
+// line end; characters the encoding lacks become "?".
+QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark = QByteArray(),
+                       const QString &newline = QStringLiteral("\n"));
 
 // Tolm.ini naming the configuration database and the patient databases
 // (keys 1, 2, ... of [File]), followed by more sections.
