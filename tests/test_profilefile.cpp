@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
 #include "support/Immutable.h"
+#include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -64,7 +65,10 @@ private slots:
     void garbageAndBinaryBytes();
     void keepsPermissions();
     void refusesReadOnlyFile();
-    void refusesReadOnlyFolder();
+    void lockedFolder_data();
+    void lockedFolder();
+    void failedWriteKeepsFile_data();
+    void failedWriteKeepsFile();
     void refusesFolderInPlaceOfFile();
 };
 
@@ -473,22 +477,92 @@ void TestProfileFile::refusesReadOnlyFile()
     QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
 }
 
-void TestProfileFile::refusesReadOnlyFolder()
+void TestProfileFile::lockedFolder_data()
 {
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("free folder: replaced") << false;
+    QTest::newRow("folder that refuses new files: rewritten in place") << true;
+}
+
+void TestProfileFile::lockedFolder()
+{
+    QFETCH(bool, locked);
     TestFolder folder;
-    const QByteArray content("[S]\nk=1\n");
-    folder.writeIni(content);
+    folder.writeIni("[S]\r\nk=1\r\n[T]\r\nt=1\r\n");
     ProfileFile ini(folder.iniPath());
-    const QString expected = "Unable to write to " + folder.iniPath();
-    {
-        Immutable locked(folder.path());
-        QVERIFY(locked.ok());
-        QCOMPARE(writeError(ini, [](ProfileFile &f) { f.writeString("S", "k", "2"); }), expected);
-        QCOMPARE(writeError(ini, [](ProfileFile &f) { f.eraseSection("S"); }), expected);
-        QCOMPARE(ini.readString("S", "k", ""), QStringLiteral("1"));
+    std::unique_ptr<Immutable> lock;
+    if (locked) {
+        lock = std::make_unique<Immutable>(folder.path());
+        QVERIFY(lock->ok());
     }
-    QCOMPARE(folder.readIni(), content);
-    QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+    const QList<std::pair<QByteArray, std::function<void()>>> steps{
+        {"[S]\r\nk=longer than before\r\n[T]\r\nt=1\r\n", [&] { ini.writeString("S", "k", "longer than before"); }},
+        {"[S]\r\nk=2\r\n[T]\r\nt=1\r\n", [&] { ini.writeString("S", "k", "2"); }},
+        {"[T]\r\nt=1\r\n", [&] { ini.eraseSection("S"); }},
+        {"[T]\r\nt=1\r\n[S]\r\n1=a.fdb\r\n", [&] { ini.replaceSection("S", {{"1", "a.fdb"}}); }},
+    };
+    for (const auto &[expected, step] : steps) {
+        const quint64 inode = inodeOf(folder.iniPath());
+        step();
+        QCOMPARE(folder.readIni(), expected);
+        // The atomic replacement wherever the folder allows it.
+        QCOMPARE(inodeOf(folder.iniPath()) == inode, locked);
+        QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+    }
+}
+
+void TestProfileFile::failedWriteKeepsFile_data()
+{
+    QTest::addColumn<QString>("obstacle"); // "immutable file" or "full disk"
+    QTest::addColumn<bool>("lockedFolder");
+    for (const char *obstacle : {"immutable file", "full disk"}) {
+        QTest::addRow("%s", obstacle) << QString::fromLatin1(obstacle) << false;
+        QTest::addRow("%s, folder refuses new files", obstacle) << QString::fromLatin1(obstacle) << true;
+    }
+}
+
+void TestProfileFile::failedWriteKeepsFile()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, lockedFolder);
+    TestFolder folder;
+    const QString place = folder.filePath("disk");
+    QVERIFY(QDir().mkdir(place));
+    std::unique_ptr<SmallDisk> disk;
+    if (obstacle == "full disk") {
+        disk = std::make_unique<SmallDisk>(place);
+        if (!disk->isMounted())
+            QSKIP("cannot mount a tmpfs here");
+    }
+    // Nearly one page of the disk: growing it takes one more.
+    const QByteArray content = "[S]\r\nk=" + QByteArray(4000, 'v') + "\r\n";
+    const QString path = place + "/Tolm.ini";
+    writeWholeFile(path, content);
+    if (disk)
+        disk->fill();
+    const QStringList entries = QDir(place).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    std::unique_ptr<Immutable> lockedFile;
+    if (obstacle == "immutable file") {
+        lockedFile = std::make_unique<Immutable>(path);
+        QVERIFY(lockedFile->ok());
+    }
+    std::unique_ptr<Immutable> locked;
+    if (lockedFolder) {
+        locked = std::make_unique<Immutable>(place);
+        QVERIFY(locked->ok());
+    }
+
+    ProfileFile ini(path);
+    const QString expected = "Unable to write to " + path;
+    const QString longer(200, u'w');
+    QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.writeString("S", "n", longer); }), expected);
+    QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.replaceSection("S", {{"k", QString(4000, u'v')}, {"n", longer}}); }),
+             expected);
+    QCOMPARE(readWholeFile(path), content);
+    QCOMPARE(QDir(place).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    locked.reset();
+    lockedFile.reset();
+    disk.reset();
 }
 
 void TestProfileFile::refusesFolderInPlaceOfFile()

@@ -1,9 +1,11 @@
-// Own code where Qt differs: QSettings keeps neither the private-profile rules nor a file's lines and encoding.
+// Own code where Qt differs: QSettings keeps neither the private-profile rules nor a file's lines and
+// encoding, and QSaveFile's in-place fallback takes only EACCES and truncates the file first.
 #include "platform/ProfileFile.h"
 
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -12,7 +14,13 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -337,6 +345,60 @@ bool parseDigits(QStringView digits, int base, qint64 limit, qint64 &result)
     return true;
 }
 
+// errno of creating a new file in folder, or 0 when one can be created
+// (the trial file is removed at once).
+int newFileRefusal(const QString &folder)
+{
+    QByteArray name = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".Tolm.ini-XXXXXX")));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    ::unlink(name.constData());
+    return 0;
+}
+
+bool writeAt(int fd, const char *data, qsizetype size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size_t(size), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return true;
+}
+
+// Rewrites the file in place and flushes it to disk. What grows the file is
+// written first, beyond the old end: when the disk has no room for it the
+// file is cut back to its old length and stays as it was.
+bool rewriteInPlace(const QString &path, const QByteArray &content)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const qsizetype oldSize = ok ? qsizetype(status.st_size) : 0;
+    if (ok && content.size() > oldSize) {
+        ok = writeAt(fd, content.constData() + oldSize, content.size() - oldSize, off_t(oldSize));
+        if (!ok) {
+            const int cut = ::ftruncate(fd, off_t(oldSize));
+            Q_UNUSED(cut); // should it fail too, the old bytes are still in place
+        }
+    }
+    if (ok)
+        ok = writeAt(fd, content.constData(), std::min(oldSize, content.size()), 0)
+             && (content.size() >= oldSize || ::ftruncate(fd, off_t(content.size())) == 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
 
 ProfileFile::ProfileFile(const QString &path)
@@ -562,8 +624,15 @@ void ProfileFile::writeAll(const QByteArray &content)
     // over it on commit, keeping the old file's permissions; when anything
     // fails the temporary file is removed and the old file stays as it was.
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A folder that lets the file be edited but no file be created in it:
+        // the file is rewritten where it stands. Any other refusal (a full
+        // disk above all) is an error.
+        const int refusal = newFileRefusal(QFileInfo(fullPath()).absolutePath());
+        if ((refusal == EACCES || refusal == EPERM) && rewriteInPlace(fullPath(), content))
+            return;
         failWrite();
+    }
     if (file.write(content) != content.size() || !file.flush()) {
         file.cancelWriting();
         failWrite();

@@ -18,8 +18,10 @@
 // Writes replace the key in place or add it to its section (creating section
 // and file when missing) and leave every other line untouched. The new
 // content goes to a temporary file in the same folder that is renamed over
-// the old one, so a failed write leaves the old file whole. A failure raises
-// TolmError "Unable to write to <full path>".
+// the old one, so a failed write leaves the old file whole. Where the folder
+// refuses new files for lack of permission but the file itself may be
+// written, the file is rewritten in place and flushed to disk instead. A
+// failure raises TolmError "Unable to write to <full path>".
 //
 // A file keeps its encoding: one that begins with the byte-order mark
 // FF FE or FE FF is UTF-16 (little or big endian); otherwise one that is

@@ -6,6 +6,8 @@
 #include <QStringEncoder>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 TestFolder::TestFolder()
 {
     if (!m_dir.isValid())
@@ -37,6 +39,12 @@ void writeWholeFile(const QString &path, const QByteArray &content)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+quint64 inodeOf(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? quint64(status.st_ino) : 0;
 }
 
 QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark, const QString &newline)
