@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -73,6 +74,7 @@ private slots:
     void pasteKeepsToLimits();
     void storedValuesShowWholeAndCannotGrow();
     void failedSaveKeepsDialogOpen();
+    void lockedFolderSavesInPlace();
     void folderBrowser_data();
     void folderBrowser();
     void actionButtons_data();
@@ -456,7 +458,7 @@ void TestConfigDlg::failedSaveKeepsDialogOpen()
     retype(dialog->ComboAttivita->lineEdit(), QStringLiteral("5"));
     const QByteArray file = folder->readIni();
     {
-        Immutable locked(folder->path());
+        Immutable locked(folder->iniPath());
         QVERIFY(locked.ok());
         QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
         QVERIFY(dialog->isVisible());
@@ -471,6 +473,26 @@ void TestConfigDlg::failedSaveKeepsDialogOpen()
     QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     QVERIFY(!dialog->isVisible());
     QCOMPARE(readGenerale("Attivita"), QStringLiteral("5"));
+}
+
+void TestConfigDlg::lockedFolderSavesInPlace()
+{
+    // A folder that lets the office edit Tolm.ini but create no file.
+    open("[Config]\nfile=/db/c.fdb\n[Generale]\nAttivita=1\n");
+    retype(dialog->ComboAttivita->lineEdit(), QStringLiteral("5"));
+    const quint64 inode = inodeOf(folder->iniPath());
+    {
+        Immutable locked(folder->path());
+        QVERIFY(locked.ok());
+        QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(prompter->errors, QStringList());
+    }
+    QCOMPARE(inodeOf(folder->iniPath()), inode);
+    QCOMPARE(readGenerale("Attivita"), QStringLiteral("5"));
+    QVERIFY(folder->readIni().startsWith("[Config]\nfile=/db/c.fdb\n[Generale]\nAttivita=5\n"));
+    QCOMPARE(QDir(folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"Tolm.ini"});
 }
 
 void TestConfigDlg::folderBrowser_data()

@@ -1,5 +1,6 @@
 #include "settings/TConfigurazione.h"
 
+#include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
 #include "platform/TolmError.h"
@@ -321,14 +322,18 @@ void TestConfigurazione::saveWritesGeneraleOnly()
 void TestConfigurazione::saveErrors_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("read-only file") << "read-only file";
-    QTest::newRow("read-only folder") << "read-only folder";
-    QTest::newRow("folder in place of the file") << "folder";
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("read-only file") << "read-only file" << false;
+    QTest::newRow("immutable file") << "immutable file" << false;
+    // The file itself may be written: it is rewritten in place.
+    QTest::newRow("read-only folder") << "read-only folder" << true;
+    QTest::newRow("folder in place of the file") << "folder" << false;
 }
 
 void TestConfigurazione::saveErrors()
 {
     QFETCH(QString, obstacle);
+    QFETCH(bool, saved);
     TestFolder folder;
     const QByteArray content("[Config]\r\nfile=/db/config.fdb\r\n[Generale]\r\nAttivita=7\r\n");
     std::unique_ptr<Immutable> locked;
@@ -341,18 +346,24 @@ void TestConfigurazione::saveErrors()
     }
     TConfigurazione c;
     c.FAttivita = "8";
-    if (obstacle == "read-only folder") {
-        locked = std::make_unique<Immutable>(folder.path());
+    if (obstacle == "read-only folder" || obstacle == "immutable file") {
+        locked = std::make_unique<Immutable>(obstacle == "read-only folder" ? folder.path() : folder.iniPath());
         QVERIFY(locked->ok());
     }
 
-    QCOMPARE(saveError(c), "Unable to write to " + folder.iniPath());
+    QCOMPARE(saveError(c), saved ? QString() : "Unable to write to " + folder.iniPath());
     QCOMPARE(c.FAttivita, QStringLiteral("8"));
     locked.reset();
-    if (obstacle == "folder")
+    if (obstacle == "folder") {
         QVERIFY(QFileInfo(folder.iniPath()).isDir());
-    else
+    } else if (saved) {
+        QVERIFY(folder.readIni().startsWith("[Config]\r\nfile=/db/config.fdb\r\n[Generale]\r\nAttivita=8\r\n"));
+        ProfileFile ini(folder.iniPath());
+        QCOMPARE(ini.sectionKeys("Generale").size(), 17);
+        QCOMPARE(ini.readString("Generale", "Registro", ""), QStringLiteral("A"));
+    } else {
         QCOMPARE(folder.readIni(), content);
+    }
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"Tolm.ini"});
 }

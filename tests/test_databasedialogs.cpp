@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 // Set when a scripted answer found no dialog of the expected kind, or left
 // the dialog open.
@@ -586,17 +588,23 @@ void TestDatabaseDialogs::actionCancelLeavesFileAlone()
 void TestDatabaseDialogs::actionWriteFailureKeepsSection_data()
 {
     QTest::addColumn<bool>("cartellaBloccata");
-    QTest::newRow("immutable folder") << true;
-    QTest::newRow("immutable file") << false;
+    QTest::addColumn<QByteArray>("saved"); // empty: the write fails
+    // Tolm.ini itself may be written: it is rewritten in place.
+    QTest::newRow("immutable folder")
+        << true
+        << "[Config]\r\nDatabase=cfg.fdb\r\n[Generale]\r\nPeriodoSalvataggio=2\r\n[File]\r\n1=srv:C:\\dati\\a.fdb\r\n"_ba;
+    QTest::newRow("immutable file") << false << QByteArray();
 }
 
 void TestDatabaseDialogs::actionWriteFailureKeepsSection()
 {
     QFETCH(bool, cartellaBloccata);
+    QFETCH(QByteArray, saved);
 
     TestFolder cartella;
     TestPrompter prompter;
     cartella.writeIni(iniTipico);
+    const quint64 inode = inodeOf(cartella.iniPath());
     const Immutabile blocco(cartellaBloccata ? cartella.path() : cartella.iniPath());
     QVERIFY(blocco.attivo);
 
@@ -604,6 +612,14 @@ void TestDatabaseDialogs::actionWriteFailureKeepsSection()
         clicca(e.SpeedButton2);
         clicca(e.OKBtn);
     });
+    if (!saved.isEmpty()) {
+        QVERIFY(guarded([] { runDatabaseListDialog(nullptr); }));
+        QVERIFY(prompter.all.isEmpty());
+        QCOMPARE(cartella.readIni(), saved);
+        QCOMPARE(inodeOf(cartella.iniPath()), inode);
+        QCOMPARE(QDir(cartella.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Tolm.ini"});
+        return;
+    }
     QVERIFY(!guarded([] { runDatabaseListDialog(nullptr); }));
 
     QCOMPARE(prompter.errors, QStringList{"Unable to write to " + settingsFilePath() + "."});

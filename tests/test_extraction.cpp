@@ -700,7 +700,7 @@ void TestExtraction::associationFailedWriteKeepsEdits()
         QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
     {
-        Immutable locked(p.folder.path());
+        Immutable locked(p.folder.iniPath());
         QVERIFY(locked.ok());
         QCOMPARE(errorOf([&] { runAssociationDialog(nullptr, dm); }),
                  QStringLiteral("Unable to write to %1").arg(p.folder.iniPath()));

@@ -8,8 +8,10 @@
 #include "dialogs/DatabaseListAction.h"
 #include "dialogs/TDlgOpenFile.h"
 #include "platform/ErrorReport.h"
+#include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
+#include "support/Immutable.h"
 #include "support/SmallDisk.h"
 #include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
@@ -149,6 +151,8 @@ private slots:
     void diskFullDuringExport();
     void settingsCannotBeWritten_data();
     void settingsCannotBeWritten();
+    void settingsInLockedFolder_data();
+    void settingsInLockedFolder();
     void notADatabase_data();
     void notADatabase();
     void quoteInHeadingCode();
@@ -250,7 +254,7 @@ void TestFaults::settingsCannotBeWritten_data()
 {
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("action");
-    for (const char *obstacle : {"read-only", "folder", "full disk"}) {
+    for (const char *obstacle : {"read-only", "immutable file", "immutable file and folder", "folder", "full disk"}) {
         for (const char *action : {"save settings", "database list", "associations"})
             QTest::addRow("%s, %s", obstacle, action) << QString::fromLatin1(obstacle) << QString::fromLatin1(action);
     }
@@ -273,8 +277,16 @@ void TestFaults::settingsCannotBeWritten()
     auto dm = std::make_unique<TDataModule1>();
     QCOMPARE(dm->MTableAssIntest.size(), 2);
 
+    std::unique_ptr<Immutable> lockedFile, lockedFolder;
     if (obstacle == QLatin1String("read-only")) {
         QVERIFY(QFile::setPermissions(folder.iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (obstacle.startsWith(QLatin1String("immutable file"))) {
+        lockedFile = std::make_unique<Immutable>(folder.iniPath());
+        QVERIFY(lockedFile->ok());
+        if (obstacle.endsWith(QLatin1String("folder"))) {
+            lockedFolder = std::make_unique<Immutable>(folder.path());
+            QVERIFY(lockedFolder->ok());
+        }
     } else if (obstacle == QLatin1String("folder")) {
         QVERIFY(QFile::remove(folder.iniPath()));
         QVERIFY(QDir().mkdir(folder.iniPath()));
@@ -293,6 +305,8 @@ void TestFaults::settingsCannotBeWritten()
         error = errorOf([&] { dm->Riscriviintestazioni(); });
     }
     QCOMPARE(error, QStringLiteral("Unable to write to ") + folder.iniPath());
+    lockedFolder.reset();
+    lockedFile.reset();
     if (obstacle == QLatin1String("folder"))
         QVERIFY(QFileInfo(folder.iniPath()).isDir());
     else
@@ -303,6 +317,73 @@ void TestFaults::settingsCannotBeWritten()
     QCOMPARE(entriesOf(folder.path()), expectedEntries); // no temporary file left
     dm.reset();
     disk.reset();
+}
+
+void TestFaults::settingsInLockedFolder_data()
+{
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("action");
+    for (const bool locked : {false, true}) {
+        for (const char *action : {"save settings", "database list", "associations"})
+            QTest::addRow("%s, %s", locked ? "folder refuses new files" : "free folder", action)
+                << locked << QString::fromLatin1(action);
+    }
+}
+
+void TestFaults::settingsInLockedFolder()
+{
+    QFETCH(bool, locked);
+    QFETCH(QString, action);
+    TestFolder folder;
+    TestPrompter prompter;
+    const QString a = path(QStringLiteral("a.fdb"));
+    const QString b = path(QStringLiteral("b.fdb"));
+    folder.writeIni(settings(m_config, {a, b}));
+    auto dm = std::make_unique<TDataModule1>();
+    QCOMPARE(dm->MTableAssIntest.size(), 2);
+    const quint64 inode = inodeOf(folder.iniPath());
+    std::unique_ptr<Immutable> lock;
+    if (locked) {
+        // Tolm.ini itself stays writable.
+        lock = std::make_unique<Immutable>(folder.path());
+        QVERIFY(lock->ok());
+    }
+
+    QString error;
+    if (action == QLatin1String("save settings")) {
+        dm->configurazione->FAttivita = QStringLiteral("9");
+        error = errorOf([&] { dm->configurazione->salvaconfig(); });
+    } else if (action == QLatin1String("database list")) {
+        acceptNextDialog();
+        error = errorOf([] { runDatabaseListDialog(nullptr); });
+    } else {
+        selectHeading(*dm, "01");
+        dm->MTableAssIntest.setField(dm->MTableAssIntest.currentRow(), AssociationTable::ColSezionale,
+                                     QStringLiteral("7"));
+        error = errorOf([&] { dm->Riscriviintestazioni(); });
+    }
+    QCOMPARE(error, QStringLiteral("<no error>"));
+    lock.reset();
+
+    const QByteArray written = folder.readIni();
+    ProfileFile ini(folder.iniPath());
+    if (action == QLatin1String("save settings")) {
+        QVERIFY(written.startsWith(settings(m_config, {a, b}).replace("Attivita=1", "Attivita=9")));
+        QCOMPARE(ini.sectionKeys(QStringLiteral("Generale")).size(), 17);
+    } else if (action == QLatin1String("database list")) {
+        QVERIFY2(written.endsWith(QStringLiteral("[File]\r\n1=%1\r\n2=%2\r\n").arg(a, b).toUtf8()),
+                 written.constData());
+    } else {
+        QVERIFY2(written.endsWith("[AssSezionale]\r\n01=7\r\nO'=2\r\n"), written.constData());
+        QVERIFY(dm->configurazione->listasez.contains(QStringLiteral("01=7")));
+    }
+    QCOMPARE(ini.readString(QStringLiteral("Config"), QStringLiteral("file"), QString()), m_config);
+    QCOMPARE(ini.sectionValues(QStringLiteral("File")), (QStringList{a, b}));
+    QCOMPARE(ini.readString(QStringLiteral("Generale"), QStringLiteral("Registro"), QString()), QStringLiteral("V"));
+    // Replaced whole wherever the folder allows it, else rewritten in place.
+    QCOMPARE(inodeOf(folder.iniPath()) == inode, locked);
+    QCOMPARE(entriesOf(folder.path()), QStringList{QStringLiteral("Tolm.ini")});
+    QCOMPARE(prompter.all, QStringList());
 }
 
 void TestFaults::notADatabase_data()

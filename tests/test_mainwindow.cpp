@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,9 +69,11 @@ Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QS
 // A program started on its own folder: Tolm.ini naming the databases, the
 // data module, then the main window, as the program starts them. The export
 // folder is <program folder>/out unless `generale` names another one.
+// `encode` gives the file's bytes from its text (default: UTF-8).
 struct Program
 {
-    Program(const QString &config, const QStringList &patients, const QString &generale)
+    Program(const QString &config, const QStringList &patients, const QString &generale,
+            const std::function<QByteArray(const QString &)> &encode = {})
     {
         QString ini;
         if (!config.isNull()) {
@@ -80,7 +83,7 @@ struct Program
             ini += QStringLiteral("[AssSezionale]\n01=1\n[Generale]\nCreaSottocartelle=0\nCartellaSalvataggio=%1\n")
                        .arg(outFolder())
                    + generale;
-            folder.writeIni(ini.toUtf8());
+            folder.writeIni(encode ? encode(ini) : ini.toUtf8());
         }
         dm = std::make_unique<TDataModule1>();
         window = std::make_unique<TFormMain>(*dm);
@@ -172,6 +175,7 @@ private slots:
     void settingsDialogEmptiesGrid();
     void chooseExportFolder();
     void exportFolderCannotBeCreated();
+    void unicodeSettingsFile();
 };
 
 // January: every invoice has a tax code; the first carries VAT and stamp duty.
@@ -514,6 +518,66 @@ void TestMainWindow::exportFolderCannotBeCreated()
     QCOMPARE(p.prompter.errors.size(), 1);
     QVERIFY(!QFileInfo::exists(out));
     QVERIFY(w.Button3->isEnabled());
+}
+
+void TestMainWindow::unicodeSettingsFile()
+{
+    // Tolm.ini as Notepad saves it when asked for "Unicode": UTF-16 LE with
+    // its mark and CRLF line ends.
+    const auto unicode = [](const QString &text) {
+        return encodedText(text, QStringLiteral("UTF-16LE"), QByteArray("\xFF\xFE"), QStringLiteral("\r\n"));
+    };
+    QString codes = kCodes;
+    codes.replace(QStringLiteral("VoceIva=V1"), QStringLiteral("VoceIva=Esenzione Città"));
+    Program p(m_config, {m_patients}, codes, unicode);
+    p.show();
+    TFormMain &w = *p.window;
+    QVERIFY(!w.quitRequested());
+    QCOMPARE(w.LabelConfig->text(),
+             QStringLiteral("Attività '1'     Registro 'V'     Aliquota Iva '22'     Conto Dare 'D'     Conto Avere 'A'"));
+    QCOMPARE(w.DBTextSezionale->text(), QStringLiteral("1"));
+
+    // Extraction and export: the accented value reaches the export file.
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 2);
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, QStringList{kDone});
+    QCOMPARE(readWholeFile(p.exportFile()), januaryFile().replace(";V1;", ";Esenzione Citt\xE0;"));
+
+    // A settings save.
+    onSettingsDialog([](TConfigDlg &dialog) {
+        dialog.EditCD->setText(QStringLiteral("C9"));
+        QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    QVERIFY(!g_dialogMissed);
+    QCOMPARE(p.prompter.all, QStringList{kDone});
+
+    // Still UTF-16 LE with its mark, every line ended by CRLF.
+    const QByteArray bytes = p.folder.readIni();
+    QVERIFY(bytes.startsWith("\xFF\xFE"));
+    QStringDecoder utf16(QStringConverter::Utf16LE);
+    const QString text = utf16(QByteArrayView(bytes).sliced(2));
+    QVERIFY(!utf16.hasError());
+    QVERIFY(text.endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(text.count(u'\n'), text.count(QStringLiteral("\r\n")));
+    QCOMPARE(bytes, unicode(text.split(QStringLiteral("\r\n")).join(u'\n')));
+    QVERIFY(text.startsWith(QStringLiteral("[Config]\r\nfile=%1\r\n[File]\r\n1=%2\r\n").arg(m_config, m_patients)));
+
+    // The next start reads every value.
+    p.gridTester.reset();
+    p.window.reset();
+    p.dm.reset();
+    TDataModule1 dm;
+    QCOMPARE(dm.configurazione->FFileConfig, m_config);
+    QCOMPARE(dm.listDB->size(), size_t(1));
+    QCOMPARE(dm.configurazione->listasez, QStringList{"01=1"});
+    QCOMPARE(dm.configurazione->FVoceIva, QStringLiteral("Esenzione Città"));
+    QCOMPARE(dm.configurazione->FContoDare, QStringLiteral("C9"));
+    QCOMPARE(dm.configurazione->FContoDareBollo, QStringLiteral("DB"));
+    QCOMPARE(dm.configurazione->CartellaSalvataggio(), p.outFolder());
+    QCOMPARE(dm.MTableAssIntest.size(), 2);
+    QCOMPARE(p.prompter.all, QStringList{kDone});
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
 #include "support/Immutable.h"
+#include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -9,8 +10,16 @@
 #include <QTest>
 
 #include <functional>
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+QByteArray utf16le(const QString &text)
+{
+    return encodedText(text, QStringLiteral("UTF-16LE"));
+}
 
 QStringList folderEntries(const TestFolder &folder)
 {
@@ -49,12 +58,17 @@ private slots:
     void eraseSection();
     void replaceSection_data();
     void replaceSection();
+    void keepsEncoding_data();
+    void keepsEncoding();
     void accentedTextRoundTrip();
     void windows1252File();
     void garbageAndBinaryBytes();
     void keepsPermissions();
     void refusesReadOnlyFile();
-    void refusesReadOnlyFolder();
+    void lockedFolder_data();
+    void lockedFolder();
+    void failedWriteKeepsFile_data();
+    void failedWriteKeepsFile();
     void refusesFolderInPlaceOfFile();
 };
 
@@ -233,6 +247,18 @@ void TestProfileFile::write_data()
     QTest::newRow("byte order mark kept")
         << QByteArray("\xEF\xBB\xBF[S]\nk=1\n") << "S" << "k" << "v" << QByteArray("\xEF\xBB\xBF[S]\nk=v\n");
     QTest::newRow("line break in value") << QByteArray("[S]\n") << "S" << "k" << "a\nb" << QByteArray("[S]\nk=a b\n");
+    QTest::newRow("UTF-16, new key")
+        << "\xFF\xFE"_ba + utf16le("[S]\r\na=1\r\n") << "S" << "k" << "v"
+        << "\xFF\xFE"_ba + utf16le("[S]\r\na=1\r\nk=v\r\n");
+    QTest::newRow("UTF-16, in place, no final line break")
+        << "\xFF\xFE"_ba + utf16le("[s]\na=1\nk=old") << "S" << "K" << "v"
+        << "\xFF\xFE"_ba + utf16le("[s]\na=1\nk=v");
+    QTest::newRow("UTF-16, new section after half a character")
+        << "\xFF\xFE"_ba + utf16le("[T]\nb=2") + "x" << "S" << "k" << "v"
+        << "\xFF\xFE"_ba + utf16le(QStringLiteral("[T]\nb=2\uFFFD\n[S]\nk=v\n"));
+    QTest::newRow("UTF-16, mark inside a line")
+        << "\xFF\xFE"_ba + utf16le(QStringLiteral("[S]\n\uFEFFk=1\n")) << "S" << "k" << "v"
+        << "\xFF\xFE"_ba + utf16le(QStringLiteral("[S]\n\uFEFFk=1\nk=v\n"));
     QTest::newRow("comments, CRLF and odd spacing")
         << QByteArray("; top\r\n\r\n[S]  \r\n ;c = x\r\n  a  =  \" 1 \"  \r\nk = old\r\n\t\r\n[T]\r\n\tb=2\n")
         << "S" << "k" << "v"
@@ -318,6 +344,58 @@ void TestProfileFile::replaceSection()
     QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
 }
 
+void TestProfileFile::keepsEncoding_data()
+{
+    QTest::addColumn<QString>("encoding"); // as QStringEncoder names it
+    QTest::addColumn<QByteArray>("mark");
+    QTest::addColumn<QString>("newline");
+    QTest::addColumn<bool>("exists");
+
+    const QString crlf = QStringLiteral("\r\n");
+    const QString lf = QStringLiteral("\n");
+    QTest::newRow("UTF-16 LE with mark") << "UTF-16LE" << "\xFF\xFE"_ba << crlf << true;
+    QTest::newRow("UTF-16 LE with mark, LF") << "UTF-16LE" << "\xFF\xFE"_ba << lf << true;
+    QTest::newRow("UTF-16 BE with mark") << "UTF-16BE" << "\xFE\xFF"_ba << crlf << true;
+    QTest::newRow("Windows-1252") << "windows-1252" << QByteArray() << crlf << true;
+    QTest::newRow("UTF-8") << "UTF-8" << QByteArray() << lf << true;
+    QTest::newRow("UTF-8 with mark") << "UTF-8" << "\xEF\xBB\xBF"_ba << crlf << true;
+    QTest::newRow("new file") << "UTF-8" << QByteArray() << lf << false;
+}
+
+void TestProfileFile::keepsEncoding()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, mark);
+    QFETCH(QString, newline);
+    QFETCH(bool, exists);
+    const QString before = exists ? QStringLiteral("; Impostazioni — caffè\n"
+                                                   "[Config]\nfile=C:\\Dati\\Società.fdb\n\n"
+                                                   "[Generale]\nVoceIva= Esenzione Città \nIVA=22\n\n"
+                                                   "[File]\n1=srv:C:\\dati\\a.fdb\n")
+                                  : QString();
+    const QString written = QStringLiteral("Perché 5 € Ω");
+    const QString line = QStringLiteral("Attivita=") + written + u'\n';
+    QString after = exists ? before : QStringLiteral("[Generale]\n") + line;
+    if (exists)
+        after.insert(after.indexOf(QStringLiteral("IVA=22\n")) + 7, line);
+
+    TestFolder folder;
+    if (exists)
+        folder.writeIni(encodedText(before, encoding, mark, newline));
+    ProfileFile ini(folder.iniPath());
+    const QString voceIva = exists ? QStringLiteral("Esenzione Città") : QStringLiteral("DEF");
+    QCOMPARE(ini.readString("Generale", "VoceIva", "DEF"), voceIva);
+
+    ini.writeString("Generale", "Attivita", written);
+    // Windows-1252 has no Ω.
+    const QString readBack = encoding == "windows-1252" ? QStringLiteral("Perché 5 € ?") : written;
+    QCOMPARE(ini.readString("Generale", "Attivita", ""), readBack);
+    QCOMPARE(ini.readString("Generale", "VoceIva", "DEF"), voceIva);
+    QCOMPARE(ini.sectionValues("File"), exists ? QStringList{"srv:C:\\dati\\a.fdb"} : QStringList());
+    QCOMPARE(folder.readIni(), encodedText(after, encoding, mark, newline));
+    QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+}
+
 void TestProfileFile::accentedTextRoundTrip()
 {
     TestFolder folder;
@@ -336,7 +414,15 @@ void TestProfileFile::windows1252File()
     QCOMPARE(ini.readString("Generale", "Attivita", ""), QStringLiteral("Città € 5"));
 
     ini.writeString("Generale", "IVA", "10");
-    QCOMPARE(folder.readIni(), QStringLiteral("[Generale]\r\n; caffè\r\nAttivita=Città € 5\r\nIVA=10\r\n").toUtf8());
+    QCOMPARE(folder.readIni(), "[Generale]\r\n; caff\xE8\r\nAttivita=Citt\xE0 \x80 5\r\nIVA=10\r\n"_ba);
+
+    // A byte that Windows-1252 leaves undefined stays itself in a key
+    // rewritten in place.
+    folder.writeIni("[S]\nPerch\xE9\x81=1\n");
+    const QString key = QStringLiteral("Perché\u0081");
+    QCOMPARE(ini.readString("S", key, ""), QStringLiteral("1"));
+    ini.writeString("S", key, QStringLiteral("2 €"));
+    QCOMPARE(folder.readIni(), "[S]\nPerch\xE9\x81=2 \x80\n"_ba);
 }
 
 void TestProfileFile::garbageAndBinaryBytes()
@@ -351,7 +437,8 @@ void TestProfileFile::garbageAndBinaryBytes()
     ini.writeString("S", "n", "1");
     QCOMPARE(folder.readIni(), valid + "n=1\n");
 
-    // Bytes that are not UTF-8: read as Windows-1252 and written back as UTF-8.
+    // Bytes that are not UTF-8: read as Windows-1252, and the lines go back
+    // as they were.
     QByteArray binary;
     for (int i = 0; i < 256; ++i)
         binary.append(char(255 - i));
@@ -360,6 +447,7 @@ void TestProfileFile::garbageAndBinaryBytes()
     ini.writeString("S", "n", "2");
     QCOMPARE(ini.readString("S", "n", ""), QStringLiteral("2"));
     QCOMPARE(ini.readString("T", "t", ""), QStringLiteral("1"));
+    QCOMPARE(folder.readIni(), "[S]\nb=" + binary + "\nn=2\n[T]\nt=1\n");
 }
 
 void TestProfileFile::keepsPermissions()
@@ -389,22 +477,92 @@ void TestProfileFile::refusesReadOnlyFile()
     QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
 }
 
-void TestProfileFile::refusesReadOnlyFolder()
+void TestProfileFile::lockedFolder_data()
 {
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("free folder: replaced") << false;
+    QTest::newRow("folder that refuses new files: rewritten in place") << true;
+}
+
+void TestProfileFile::lockedFolder()
+{
+    QFETCH(bool, locked);
     TestFolder folder;
-    const QByteArray content("[S]\nk=1\n");
-    folder.writeIni(content);
+    folder.writeIni("[S]\r\nk=1\r\n[T]\r\nt=1\r\n");
     ProfileFile ini(folder.iniPath());
-    const QString expected = "Unable to write to " + folder.iniPath();
-    {
-        Immutable locked(folder.path());
-        QVERIFY(locked.ok());
-        QCOMPARE(writeError(ini, [](ProfileFile &f) { f.writeString("S", "k", "2"); }), expected);
-        QCOMPARE(writeError(ini, [](ProfileFile &f) { f.eraseSection("S"); }), expected);
-        QCOMPARE(ini.readString("S", "k", ""), QStringLiteral("1"));
+    std::unique_ptr<Immutable> lock;
+    if (locked) {
+        lock = std::make_unique<Immutable>(folder.path());
+        QVERIFY(lock->ok());
     }
-    QCOMPARE(folder.readIni(), content);
-    QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+    const QList<std::pair<QByteArray, std::function<void()>>> steps{
+        {"[S]\r\nk=longer than before\r\n[T]\r\nt=1\r\n", [&] { ini.writeString("S", "k", "longer than before"); }},
+        {"[S]\r\nk=2\r\n[T]\r\nt=1\r\n", [&] { ini.writeString("S", "k", "2"); }},
+        {"[T]\r\nt=1\r\n", [&] { ini.eraseSection("S"); }},
+        {"[T]\r\nt=1\r\n[S]\r\n1=a.fdb\r\n", [&] { ini.replaceSection("S", {{"1", "a.fdb"}}); }},
+    };
+    for (const auto &[expected, step] : steps) {
+        const quint64 inode = inodeOf(folder.iniPath());
+        step();
+        QCOMPARE(folder.readIni(), expected);
+        // The atomic replacement wherever the folder allows it.
+        QCOMPARE(inodeOf(folder.iniPath()) == inode, locked);
+        QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+    }
+}
+
+void TestProfileFile::failedWriteKeepsFile_data()
+{
+    QTest::addColumn<QString>("obstacle"); // "immutable file" or "full disk"
+    QTest::addColumn<bool>("lockedFolder");
+    for (const char *obstacle : {"immutable file", "full disk"}) {
+        QTest::addRow("%s", obstacle) << QString::fromLatin1(obstacle) << false;
+        QTest::addRow("%s, folder refuses new files", obstacle) << QString::fromLatin1(obstacle) << true;
+    }
+}
+
+void TestProfileFile::failedWriteKeepsFile()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, lockedFolder);
+    TestFolder folder;
+    const QString place = folder.filePath("disk");
+    QVERIFY(QDir().mkdir(place));
+    std::unique_ptr<SmallDisk> disk;
+    if (obstacle == "full disk") {
+        disk = std::make_unique<SmallDisk>(place);
+        if (!disk->isMounted())
+            QSKIP("cannot mount a tmpfs here");
+    }
+    // Nearly one page of the disk: growing it takes one more.
+    const QByteArray content = "[S]\r\nk=" + QByteArray(4000, 'v') + "\r\n";
+    const QString path = place + "/Tolm.ini";
+    writeWholeFile(path, content);
+    if (disk)
+        disk->fill();
+    const QStringList entries = QDir(place).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    std::unique_ptr<Immutable> lockedFile;
+    if (obstacle == "immutable file") {
+        lockedFile = std::make_unique<Immutable>(path);
+        QVERIFY(lockedFile->ok());
+    }
+    std::unique_ptr<Immutable> locked;
+    if (lockedFolder) {
+        locked = std::make_unique<Immutable>(place);
+        QVERIFY(locked->ok());
+    }
+
+    ProfileFile ini(path);
+    const QString expected = "Unable to write to " + path;
+    const QString longer(200, u'w');
+    QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.writeString("S", "n", longer); }), expected);
+    QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.replaceSection("S", {{"k", QString(4000, u'v')}, {"n", longer}}); }),
+             expected);
+    QCOMPARE(readWholeFile(path), content);
+    QCOMPARE(QDir(place).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    locked.reset();
+    lockedFile.reset();
+    disk.reset();
 }
 
 void TestProfileFile::refusesFolderInPlaceOfFile()

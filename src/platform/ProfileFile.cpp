@@ -1,20 +1,32 @@
+// Own code where Qt differs: QSettings keeps neither the private-profile rules nor a file's lines and
+// encoding, and QSaveFile's in-place fallback takes only EACCES and truncates the file first.
 #include "platform/ProfileFile.h"
 
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const QByteArray kBom("\xEF\xBB\xBF");
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+const QByteArray kUtf16LeMark("\xFF\xFE");
+const QByteArray kUtf16BeMark("\xFE\xFF");
 constexpr qsizetype kMaxValueLength = 2047;
 
 #ifdef Q_OS_WIN
@@ -23,8 +35,17 @@ const QByteArray kDefaultNewline("\r\n");
 const QByteArray kDefaultNewline("\n");
 #endif
 
+// How the file's text is stored. A file keeps its encoding when written.
+enum class Encoding { Utf8, Ansi, Utf16Le, Utf16Be };
+
+qsizetype unitSize(Encoding encoding)
+{
+    return encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be ? 2 : 1;
+}
+
 // One line of the file: its text without the line ending, the ending as it
-// stands, and the bytes as read so that untouched lines go back unchanged.
+// stands ("\r\n", "\n" or none), and the bytes as read so that untouched
+// lines go back unchanged.
 struct Line
 {
     QString text;
@@ -35,8 +56,8 @@ struct Line
 
 struct Document
 {
-    bool bom = false;
-    bool utf8 = true;
+    Encoding encoding = Encoding::Utf8;
+    QByteArray mark; // the byte-order mark as found, or none
     QByteArray newline = kDefaultNewline;
     QList<Line> lines;
 };
@@ -61,25 +82,117 @@ bool isValidUtf8(QByteArrayView bytes)
     return !decoder.hasError();
 }
 
+// A U+FEFF inside the text is a character like any other: the mark at the
+// start of the file is taken off before the lines are decoded.
+constexpr auto kConverterFlags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+QString decode(QByteArrayView bytes, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf8:
+        return QString::fromUtf8(bytes);
+    case Encoding::Ansi:
+        return fromAnsi(bytes.data(), bytes.size());
+    case Encoding::Utf16Le:
+        return QStringDecoder(QStringConverter::Utf16LE, kConverterFlags)(bytes);
+    case Encoding::Utf16Be:
+        return QStringDecoder(QStringConverter::Utf16BE, kConverterFlags)(bytes);
+    }
+    return QString();
+}
+
+// Windows-1252 as Windows writes it: "?" for what it lacks, and the five
+// bytes it leaves undefined back to themselves, so that a line read from the
+// file and written again keeps them.
+QByteArray encodeAnsi(const QString &text)
+{
+    const bool hasControls = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x80 && c.unicode() < 0xA0;
+    });
+    if (!hasControls)
+        return toAnsi(text);
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char byte = char(c.unicode());
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0 && fromAnsi(&byte, 1).front() == c) {
+            out.append(byte);
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out.append('?');
+            ++i;
+        } else {
+            out.append(toAnsi(QString(c)));
+        }
+    }
+    return out;
+}
+
+QByteArray encode(const QString &text, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf8:
+        return text.toUtf8();
+    case Encoding::Ansi:
+        return encodeAnsi(text);
+    case Encoding::Utf16Le:
+        return QStringEncoder(QStringConverter::Utf16LE, kConverterFlags)(text);
+    case Encoding::Utf16Be:
+        return QStringEncoder(QStringConverter::Utf16BE, kConverterFlags)(text);
+    }
+    return QByteArray();
+}
+
+// Index of the next line feed in bytes of the given encoding, or -1.
+qsizetype findLineFeed(QByteArrayView bytes, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf8:
+    case Encoding::Ansi:
+        return bytes.indexOf('\n');
+    case Encoding::Utf16Le:
+    case Encoding::Utf16Be: {
+        const bool little = encoding == Encoding::Utf16Le;
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+            const char low = little ? bytes[i] : bytes[i + 1];
+            const char high = little ? bytes[i + 1] : bytes[i];
+            if (low == '\n' && high == '\0')
+                return i;
+        }
+        return -1;
+    }
+    }
+    return -1;
+}
+
 Document parse(const QByteArray &data)
 {
     Document doc;
     QByteArrayView rest(data);
-    if (rest.startsWith(kBom)) {
-        doc.bom = true;
-        rest = rest.sliced(kBom.size());
+    if (rest.startsWith(kUtf16LeMark)) {
+        doc.encoding = Encoding::Utf16Le;
+        doc.mark = kUtf16LeMark;
+    } else if (rest.startsWith(kUtf16BeMark)) {
+        doc.encoding = Encoding::Utf16Be;
+        doc.mark = kUtf16BeMark;
+    } else if (rest.startsWith(kUtf8Mark)) {
+        doc.mark = kUtf8Mark;
     }
-    doc.utf8 = isValidUtf8(rest);
+    rest = rest.sliced(doc.mark.size());
+    if (unitSize(doc.encoding) == 1)
+        doc.encoding = isValidUtf8(rest) ? Encoding::Utf8 : Encoding::Ansi;
 
+    const QByteArray carriageReturn = encode(QStringLiteral("\r"), doc.encoding);
+    const qsizetype unit = unitSize(doc.encoding);
     bool styleFound = false;
     while (!rest.isEmpty()) {
-        const qsizetype newline = rest.indexOf('\n');
+        const qsizetype newline = findLineFeed(rest, doc.encoding);
         QByteArrayView content = newline < 0 ? rest : rest.first(newline);
         Line line;
         if (newline >= 0) {
-            const bool crlf = content.endsWith('\r');
+            const bool crlf = content.endsWith(carriageReturn);
             if (crlf)
-                content.chop(1);
+                content.chop(unit);
             line.ending = crlf ? QByteArray("\r\n") : QByteArray("\n");
             if (!styleFound) {
                 doc.newline = line.ending;
@@ -87,22 +200,22 @@ Document parse(const QByteArray &data)
             }
         }
         line.original = content.toByteArray();
-        line.text = doc.utf8 ? QString::fromUtf8(content) : fromAnsi(content.data(), content.size());
+        line.text = decode(content, doc.encoding);
         doc.lines.append(line);
-        rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + 1);
+        rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + unit);
     }
     return doc;
 }
 
 QByteArray serialize(const Document &doc)
 {
-    QByteArray out;
-    if (doc.bom)
-        out += kBom;
+    const QByteArray crlf = encode(QStringLiteral("\r\n"), doc.encoding);
+    const QByteArray lf = encode(QStringLiteral("\n"), doc.encoding);
+    QByteArray out = doc.mark;
     for (const Line &line : doc.lines) {
-        // A Windows-1252 file is rewritten as UTF-8 throughout.
-        out += (doc.utf8 && !line.changed) ? line.original : line.text.toUtf8();
-        out += line.ending;
+        out += line.changed ? encode(line.text, doc.encoding) : line.original;
+        if (!line.ending.isEmpty())
+            out += line.ending == "\r\n" ? crlf : lf;
     }
     return out;
 }
@@ -194,8 +307,13 @@ QString singleLine(QString text)
 void terminateLastLine(Document &doc, qsizetype index)
 {
     Line &line = doc.lines[index];
-    if (line.ending.isEmpty())
-        line.ending = doc.newline;
+    if (!line.ending.isEmpty())
+        return;
+    line.ending = doc.newline;
+    // A UTF-16 file that ends in half a character: the line is written anew,
+    // so that the lines after it stay aligned.
+    if (line.original.size() % unitSize(doc.encoding) != 0)
+        line.changed = true;
 }
 
 Line newLine(const Document &doc, const QString &text)
@@ -225,6 +343,60 @@ bool parseDigits(QStringView digits, int base, qint64 limit, qint64 &result)
     }
     result = value;
     return true;
+}
+
+// errno of creating a new file in folder, or 0 when one can be created
+// (the trial file is removed at once).
+int newFileRefusal(const QString &folder)
+{
+    QByteArray name = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".Tolm.ini-XXXXXX")));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    ::unlink(name.constData());
+    return 0;
+}
+
+bool writeAt(int fd, const char *data, qsizetype size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size_t(size), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return true;
+}
+
+// Rewrites the file in place and flushes it to disk. What grows the file is
+// written first, beyond the old end: when the disk has no room for it the
+// file is cut back to its old length and stays as it was.
+bool rewriteInPlace(const QString &path, const QByteArray &content)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const qsizetype oldSize = ok ? qsizetype(status.st_size) : 0;
+    if (ok && content.size() > oldSize) {
+        ok = writeAt(fd, content.constData() + oldSize, content.size() - oldSize, off_t(oldSize));
+        if (!ok) {
+            const int cut = ::ftruncate(fd, off_t(oldSize));
+            Q_UNUSED(cut); // should it fail too, the old bytes are still in place
+        }
+    }
+    if (ok)
+        ok = writeAt(fd, content.constData(), std::min(oldSize, content.size()), 0)
+             && (content.size() >= oldSize || ::ftruncate(fd, off_t(content.size())) == 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace
@@ -452,8 +624,15 @@ void ProfileFile::writeAll(const QByteArray &content)
     // over it on commit, keeping the old file's permissions; when anything
     // fails the temporary file is removed and the old file stays as it was.
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A folder that lets the file be edited but no file be created in it:
+        // the file is rewritten where it stands. Any other refusal (a full
+        // disk above all) is an error.
+        const int refusal = newFileRefusal(QFileInfo(fullPath()).absolutePath());
+        if ((refusal == EACCES || refusal == EPERM) && rewriteInPlace(fullPath(), content))
+            return;
         failWrite();
+    }
     if (file.write(content) != content.size() || !file.flush()) {
         file.cancelWriting();
         failWrite();

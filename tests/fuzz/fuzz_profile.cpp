@@ -3,8 +3,12 @@
 //
 // Input: the bytes of the initial file up to the first 0xFF byte (nothing
 // before it: no file at all); after it, up to eight operations separated by
-// 0xFF. An operation is a letter and its fields separated by 0x1F, each
-// field taken as UTF-8 (bytes that are not UTF-8 become U+FFFD):
+// 0xFF. In the file's bytes, FE FD stands for an FF byte, so that a UTF-16
+// file and its mark can be given byte for byte; a file that begins with
+// FE FC (FE FB) is the rest taken as UTF-8 text (bytes that are not UTF-8
+// become U+FFFD) and stored as UTF-16 little (big) endian with its mark.
+// An operation is a letter and its fields separated by 0x1F, each field
+// taken as UTF-8 (bytes that are not UTF-8 become U+FFFD):
 //   w section 1F key 1F value      writeString
 //   i section 1F key 1F 4 bytes    writeInteger of the bytes, little endian
 //   e section                      eraseSection
@@ -14,15 +18,25 @@
 // Checked: no read or write crashes or throws; the readers agree with each
 // other; a value written reads back as the reader shows any value (line
 // breaks written as blanks, the blanks around it and one pair of enclosing
-// quotes dropped, cut at 2047 characters); a whole number written reads back
+// quotes dropped, cut at 2047 characters, and in a Windows-1252 file every
+// character that code page lacks as "?"); a whole number written reads back
 // as itself; every other key of the file reads as before; after an erase no
-// key of that section is left.
+// key of that section is left; a file keeps its form (UTF-16, UTF-8,
+// Windows-1252), and a new file is UTF-8.
 //
 // Names that a private-profile file cannot hold are written as well, but
 // checked for crashes only: the empty name, names with blanks at either end
 // or with a line break or "]", and key names with "=" or beginning with ";"
-// (a comment) or "[" (a section header). Windows cannot read those back
+// (a comment) or "[" (a section header); in a Windows-1252 file also names
+// with a character that code page lacks. Windows cannot read those back
 // either.
+//
+// A Windows-1252 file is told from UTF-8 by holding bytes that are not
+// UTF-8. When a write or an erase takes away the last of them, what is left
+// reads as UTF-8 from then on (an accented letter stored as two bytes that
+// happen to be UTF-8 changes). For that operation only crashes, the
+// readers' agreement and the bytes are checked: the lines left as they were
+// and the text added, one byte a character, and nothing re-encoded.
 #include "platform/AnsiCodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
@@ -30,10 +44,13 @@
 #include <QByteArrayView>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -108,19 +125,86 @@ QString lineValue(const QString &line)
     return line.mid(line.indexOf(u'=') + 1);
 }
 
+// How the file stores its text, told as the reader tells it.
+enum class Form { None, Utf8, Ansi, Utf16Le, Utf16Be };
+
+Form formOf(const QByteArray &bytes, bool exists)
+{
+    if (!exists)
+        return Form::None;
+    if (bytes.startsWith("\xFF\xFE"))
+        return Form::Utf16Le;
+    if (bytes.startsWith("\xFE\xFF"))
+        return Form::Utf16Be;
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString ignored = utf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+    return utf8.hasError() ? Form::Ansi : Form::Utf8;
+}
+
+QByteArray fileBytes(bool *exists = nullptr)
+{
+    QFile file(iniPath);
+    if (exists)
+        *exists = file.exists();
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+Form fileForm()
+{
+    bool exists = false;
+    const QByteArray bytes = fileBytes(&exists);
+    return formOf(bytes, exists);
+}
+
+// The text as Windows-1252 holds it: each character it lacks (a pair of
+// surrogates being one character) becomes "?".
+QString asAnsi(const QString &text)
+{
+    static const QHash<char16_t, bool> held = [] {
+        QHash<char16_t, bool> result;
+        for (int byte = 0; byte < 256; ++byte) {
+            const char c = char(byte);
+            result.insert(fromAnsi(&c, 1).front().unicode(), true);
+        }
+        return result;
+    }();
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += u'?';
+            ++i;
+        } else {
+            out += held.contains(c.unicode()) ? c : QChar(u'?');
+        }
+    }
+    return out;
+}
+
 // The names of the sections that the file holds now, each once.
 QStringList sectionNames()
 {
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
+    bool exists = false;
+    QByteArray bytes = fileBytes(&exists);
+    QString text;
+    switch (formOf(bytes, exists)) {
+    case Form::None:
         return {};
-    QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = fromAnsi(bytes);
+    case Form::Utf16Le:
+        text = QStringDecoder(QStringConverter::Utf16LE)(QByteArrayView(bytes).sliced(2));
+        break;
+    case Form::Utf16Be:
+        text = QStringDecoder(QStringConverter::Utf16BE)(QByteArrayView(bytes).sliced(2));
+        break;
+    case Form::Utf8:
+    case Form::Ansi:
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        text = formOf(bytes, true) == Form::Utf8 ? QString::fromUtf8(bytes) : fromAnsi(bytes);
+        break;
+    }
 
     QStringList names;
     for (const QString &line : text.split(u'\n')) {
@@ -196,16 +280,55 @@ void readEverything(const ProfileFile &ini, const QString &section, const QStrin
     check(value == kAbsent || value.size() <= kMaxValueLength, "value longer than 2047", quoted(key));
 }
 
+qsizetype highBytes(QByteArrayView bytes)
+{
+    return std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The form after a change: what it was, and UTF-8 for a new file. A
+// Windows-1252 file may turn UTF-8 (see the top of the file), but only
+// through lines left as they were and the text added, one byte a character:
+// the result tells whether it did.
+bool keptForm(Form before, const QByteArray &bytesBefore, const QString &added = QString())
+{
+    const Form after = fileForm();
+    if (before == Form::Ansi && after == Form::Utf8) {
+        const QString addedText = asAnsi(added);
+        const qsizetype addedHigh =
+            std::count_if(addedText.begin(), addedText.end(), [](QChar c) { return c.unicode() >= 0x80; });
+        check(highBytes(fileBytes()) <= highBytes(bytesBefore) + addedHigh,
+              "a Windows-1252 file was written in another encoding");
+        return false;
+    }
+    check(after == (before == Form::None ? Form::Utf8 : before), "the file changed its form",
+          QString::number(int(before)) + u' ' + QString::number(int(after)));
+    return true;
+}
+
+// In a Windows-1252 file only what that code page holds can be found again.
+bool namesHeld(Form form, const QString &section, const QString &key)
+{
+    return form != Form::Ansi || (asAnsi(section) == section && asAnsi(key) == key);
+}
+
 void writeText(ProfileFile &ini, const QString &section, const QString &key, const QString &value)
 {
-    if (!holdableSection(section) || !holdableKey(key)) {
+    const QByteArray bytes = fileBytes();
+    const Form form = fileForm();
+    const QString added = section + key + value;
+    if (!holdableSection(section) || !holdableKey(key) || !namesHeld(form, section, key)) {
         ini.writeString(section, key, value);
+        keptForm(form, bytes, added);
         readEverything(ini, section, key);
         return;
     }
     const Snapshot before = snapshot(ini);
     ini.writeString(section, key, value);
-    const QString expected = readBack(value);
+    if (!keptForm(form, bytes, added)) {
+        readEverything(ini, section, key);
+        return;
+    }
+    const QString expected = readBack(form == Form::Ansi ? asAnsi(value) : value);
     const QString got = ini.readString(section, key, kAbsent);
     check(got == expected, "value does not read back",
           quoted(section) + u' ' + quoted(key) + u' ' + quoted(got) + u' ' + quoted(expected));
@@ -215,13 +338,20 @@ void writeText(ProfileFile &ini, const QString &section, const QString &key, con
 
 void writeNumber(ProfileFile &ini, const QString &section, const QString &key, int value)
 {
-    if (!holdableSection(section) || !holdableKey(key)) {
+    const QByteArray bytes = fileBytes();
+    const Form form = fileForm();
+    if (!holdableSection(section) || !holdableKey(key) || !namesHeld(form, section, key)) {
         ini.writeInteger(section, key, value);
+        keptForm(form, bytes, section + key);
         readEverything(ini, section, key);
         return;
     }
     const Snapshot before = snapshot(ini);
     ini.writeInteger(section, key, value);
+    if (!keptForm(form, bytes, section + key)) {
+        readEverything(ini, section, key);
+        return;
+    }
     check(ini.readInteger(section, key, ~value) == value, "number does not read back", QString::number(value));
     check(ini.readBool(section, key, value == 0) == (value != 0), "flag does not read back", QString::number(value));
     readEverything(ini, section, key);
@@ -230,10 +360,19 @@ void writeNumber(ProfileFile &ini, const QString &section, const QString &key, i
 
 void erase(ProfileFile &ini, const QString &section)
 {
+    const QByteArray bytes = fileBytes();
+    const Form form = fileForm();
     const Snapshot before = snapshot(ini);
     const QStringList keys = ini.sectionKeys(section);
     ini.eraseSection(section);
     check(ini.sectionKeys(section).isEmpty(), "erased section still has keys", quoted(section));
+    // Erasing nothing writes nothing: no file stays no file.
+    if (form == Form::None) {
+        check(fileForm() == Form::None, "erasing created the file", quoted(section));
+        return;
+    }
+    if (!keptForm(form, bytes))
+        return;
     for (const QString &key : keys)
         check(ini.readString(section, key, kAbsent) == kAbsent, "erased key still reads", quoted(key));
     checkOthersUnchanged(ini, before, section, nullptr);
@@ -292,6 +431,27 @@ void run(ProfileFile &ini, QByteArrayView operation)
     }
 }
 
+// The file's bytes from the input's first part (see the top of the file).
+QByteArray initialFile(QByteArrayView part)
+{
+    QByteArray bytes;
+    bytes.reserve(part.size());
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        if (part[i] == '\xFE' && i + 1 < part.size() && part[i + 1] == '\xFD') {
+            bytes.append('\xFF');
+            ++i;
+        } else {
+            bytes.append(part[i]);
+        }
+    }
+    const bool little = bytes.startsWith("\xFE\xFC");
+    if (!little && !bytes.startsWith("\xFE\xFB"))
+        return bytes;
+    const QString text = QString::fromUtf8(bytes.mid(2));
+    QStringEncoder encoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return (little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF")) + QByteArray(encoder(text));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -314,12 +474,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
 {
     QByteArrayView input(reinterpret_cast<const char *>(data), qsizetype(size));
     const qsizetype fileEnd = input.indexOf(kOperationSeparator);
-    const QByteArrayView fileBytes = fileEnd < 0 ? input : input.first(fileEnd);
+    const QByteArray initial = initialFile(fileEnd < 0 ? input : input.first(fileEnd));
 
     QFile::remove(iniPath);
-    if (!fileBytes.isEmpty()) {
+    if (!initial.isEmpty()) {
         QFile file(iniPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(fileBytes.data(), fileBytes.size()) != fileBytes.size())
+        if (!file.open(QIODevice::WriteOnly) || file.write(initial) != initial.size())
             fail("cannot write the file", iniPath);
     }
 

@@ -3,7 +3,10 @@
 #include "platform/ProgramFolder.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 TestFolder::TestFolder()
 {
@@ -36,6 +39,32 @@ void writeWholeFile(const QString &path, const QByteArray &content)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+quint64 inodeOf(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? quint64(status.st_ino) : 0;
+}
+
+QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark, const QString &newline)
+{
+    text.replace(QStringLiteral("\n"), newline);
+    QStringEncoder encoder(encoding.toLatin1().constData());
+    if (!encoder.isValid())
+        throw std::runtime_error("unknown encoding " + encoding.toStdString());
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QByteArray one = encoder(QStringView(text).mid(i, length));
+        i += length - 1;
+        if (encoder.hasError()) {
+            encoder = QStringEncoder(encoding.toLatin1().constData());
+            one = QStringEncoder(encoding.toLatin1().constData())(QStringLiteral("?"));
+        }
+        bytes += one;
+    }
+    return mark + bytes;
 }
 
 QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more)

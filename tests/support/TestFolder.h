@@ -24,6 +24,14 @@ private:
 
 QByteArray readWholeFile(const QString &path);
 void writeWholeFile(const QString &path, const QByteArray &content);
+// The file's inode number (0 when it cannot be read): it changes when a file
+// is replaced by another and stays when the file is rewritten in place.
+quint64 inodeOf(const QString &path);
+// text with "\n" line ends, as a file in the named encoding ("UTF-16LE",
+// "UTF-16BE", "windows-1252", "UTF-8") with the given byte-order mark and
+// line end; characters the encoding lacks become "?".
+QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark = QByteArray(),
+                       const QString &newline = QStringLiteral("\n"));
 
 // Tolm.ini naming the configuration database and the patient databases
 // (keys 1, 2, ... of [File]), followed by more sections.
