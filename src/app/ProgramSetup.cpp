@@ -3,7 +3,6 @@
 #include "app/QtPrompter.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -11,7 +10,6 @@
 void setUpApplication(QCoreApplication &app)
 {
     QCoreApplication::setApplicationName(programTitle());
-    QGuiApplication::setApplicationDisplayName(programTitle());
     loadQtTranslations(app, QLocale());
 }
 
