@@ -733,7 +733,8 @@ void TestMainWindow::summaryLineShowsProgress()
                                       "Lettura del database 2 di 3...     Fatture lette: 4",
                                       "Lettura del database 3 di 3...     Fatture lette: 8"}));
     // The grid waits for the one reset at the end; the summary line repaints.
-    QCOMPARE(seen.rows, (QList<int>{0, 0, 0}));
+    QVERIFY(seen.rows.size() >= 3);
+    QCOMPARE(seen.rows.count(0), seen.rows.size());
     QCOMPARE(seen.gridPaints, 0);
     QVERIFY(seen.labelPaints > 0);
     QCOMPARE(p.gridRows(), 12);

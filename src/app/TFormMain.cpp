@@ -216,6 +216,7 @@ void TFormMain::createControls()
     // After the grid's model, which was connected first.
     connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::fitColumns);
     connect(&m_dm, &TDataModule1::extractionProgress, this, &TFormMain::showProgress);
+    connect(&m_dm.dxMemDataFatture, &InvoiceTable::ordering, this, &TFormMain::keepRepainting);
 }
 
 void TFormMain::FormCreate()
@@ -434,7 +435,14 @@ void TFormMain::showProgress(int database, int databases, qint64 invoices)
                                 .arg(database)
                                 .arg(databases)
                                 .arg(QLocale().toString(invoices)));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    keepRepainting();
+}
+
+// Lets the window repaint during an extraction; user input waits.
+void TFormMain::keepRepainting()
+{
+    if (m_extracting)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFormMain::updateSummary()

@@ -69,6 +69,7 @@ private:
     void fitColumns();
     void updateSummary();
     void showProgress(int database, int databases, qint64 invoices);
+    void keepRepainting();
 
     TDataModule1 &m_dm;
     bool m_quitRequested = false;
