@@ -10,6 +10,7 @@
 #include "PlainWrite.h"
 #include "RawFetch.h"
 #include "SilentPrompter.h"
+#include "UiGap.h"
 
 #include "firebird/IBDatabase.h"
 #include "data/TDataModule1.h"
@@ -185,6 +186,12 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     requireNoMessage(prompter, "grid");
     out(QStringLiteral("grid_view_reset_ms=%1").arg(grid.viewResetMs, 0, 'f', 1));
     out(QStringLiteral("grid_reset_paint_ms=%1").arg(grid.totalMs, 0, 'f', 1));
+
+    // The window during the extraction: the event loop's longest pause.
+    const UiGap gap = measureUiGap(dm, from, to);
+    requireNoMessage(prompter, "window");
+    out(QStringLiteral("ui_loop_runs=%1").arg(gap.loopRuns));
+    out(QStringLiteral("ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
 
     out(QStringLiteral("invoices=%1").arg(held));
     out(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <memory>
 
@@ -125,6 +126,8 @@ void TestConfigDlg::controlsAndCaptions()
 {
     TConfigDlg dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Configurazione"));
+    dlg.winId();
+    QCOMPARE(dlg.windowHandle()->title(), QStringLiteral("Configurazione"));
     QCOMPARE(dlg.size(), QSize(346, 291));
     QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
 

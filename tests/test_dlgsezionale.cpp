@@ -32,6 +32,8 @@ private slots:
     void editInPlaceStopsAtFieldSize_data();
     void editInPlaceStopsAtFieldSize();
     void escapeUndoesCellWithoutClosing();
+    void escapeUndoesCellThenRowThenCancels();
+    void escapeAfterLeavingTheRowCancels();
     void insertKeyInsertsBeforeCurrent();
     void downOnLastRowAppends();
     void ctrlDeleteAsksFirst_data();
@@ -173,6 +175,57 @@ void TestDlgSezionale::escapeUndoesCellWithoutClosing()
     QVERIFY(!openEditor());
     QVERIFY(dialog->isVisible());
     QCOMPARE(table->row(0).Sezionale, QByteArray("1"));
+}
+
+void TestDlgSezionale::escapeUndoesCellThenRowThenCancels()
+{
+    openOn(0, AssociationTable::ColDescrizione);
+    type(QStringLiteral("Nuovo"));
+    // Tab takes the typing into the cell and stays in the row.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(dialog->DBGrid1->currentIndex(), dialog->DBGrid1->model()->index(0, AssociationTable::ColSigla));
+    type(QStringLiteral("XY"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(dialog->DBGrid1->currentIndex(), dialog->DBGrid1->model()->index(0, AssociationTable::ColSezionale));
+    type(QStringLiteral("5"));
+    QVERIFY(openEditor());
+
+    // First: the typing in the cell.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!openEditor());
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(table->row(0).Sezionale, QByteArray("1"));
+    QCOMPARE(table->row(0).Sigla, QByteArray("XY"));
+    QCOMPARE(dialog->DBGrid1->model()->index(0, AssociationTable::ColDescrizione).data().toString(),
+             QStringLiteral("Nuovo"));
+
+    // Then: the row as the grid entered it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(table->row(0).Sigla, QByteArray("AA"));
+    QCOMPARE(table->row(0).Descrizione, QByteArray("Studio Alfa"));
+    QCOMPARE(table->row(0).Sezionale, QByteArray("1"));
+    QCOMPARE(dialog->DBGrid1->model()->index(0, AssociationTable::ColDescrizione).data().toString(),
+             QStringLiteral("Studio Alfa"));
+    QCOMPARE(table->currentRow(), 0);
+
+    // Nothing left to undo: Cancel.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+}
+
+void TestDlgSezionale::escapeAfterLeavingTheRowCancels()
+{
+    openOn(1, AssociationTable::ColSezionale);
+    type(QStringLiteral("5"));
+    // Leaving the row posts it; the row entered has nothing to undo.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(table->row(1).Sezionale, QByteArray("5"));
+    QCOMPARE(table->currentRow(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
 }
 
 void TestDlgSezionale::insertKeyInsertsBeforeCurrent()

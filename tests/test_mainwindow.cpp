@@ -30,9 +30,11 @@
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTableView>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -176,6 +178,13 @@ private slots:
     void chooseExportFolder();
     void exportFolderCannotBeCreated();
     void unicodeSettingsFile();
+    void dateChangeEmptiesGrid_data();
+    void dateChangeEmptiesGrid();
+    void taxCodeCellKeepsItsColourWhenSelected_data();
+    void taxCodeCellKeepsItsColourWhenSelected();
+    void columnsFitTheirTexts();
+    void sezionaleStandsClearOfItsCaption();
+    void summaryLineShowsProgress();
 };
 
 // January: every invoice has a tax code; the first carries VAT and stamp duty.
@@ -208,6 +217,10 @@ void TestMainWindow::initTestCase()
     QVERIFY(FbFixture::createConfigDatabase(m_noHeadings));
 
     m_patients = path(QStringLiteral("patients.fdb"));
+    // March: tax codes as wide as the font can make them.
+    Invoice wide = invoice(5, QDate(2025, 3, 3), QStringLiteral("Bianchi"), QStringLiteral("WMWMWM88W88M888W"),
+                           QStringLiteral("99999.99"));
+
     QVERIFY(FbFixture::createPatientDatabase(m_patients));
     Invoice rossi = invoice(1, QDate(2025, 1, 15), QStringLiteral("Rossi"), QStringLiteral("RSSMRA80A01H501U"),
                             QStringLiteral("100.00"));
@@ -222,8 +235,9 @@ void TestMainWindow::initTestCase()
                          QStringLiteral("50.50")),
           otherHeading,
           invoice(4, QDate(2025, 2, 11), QStringLiteral("Neri"), QStringLiteral("NRENRE80A01H501Z"), QStringLiteral("40")),
-          invoice(3, QDate(2025, 2, 10), QStringLiteral("Verdi"), std::nullopt, QStringLiteral("30.25"))})
+          invoice(3, QDate(2025, 2, 10), QStringLiteral("Verdi"), std::nullopt, QStringLiteral("30.25")), wide})
         sql += FbFixture::insertInvoice(i);
+    sql += FbFixture::insertPatient(QStringLiteral("WMWMWM88W88M888W"), QStringLiteral("MWMWMW88M88W888M"));
     QVERIFY(FbFixture::runSql(m_patients, sql));
 }
 
@@ -244,6 +258,7 @@ void TestMainWindow::windowAtStart()
     TFormMain &w = *p.window;
     QVERIFY(!w.quitRequested());
     QCOMPARE(w.windowTitle(), QStringLiteral("Esportazione Dati Tolm"));
+    QCOMPARE(w.windowHandle()->title(), QStringLiteral("Esportazione Dati Tolm"));
     QCOMPARE(w.size(), QSize(758, 586));
     QCOMPARE(w.LabelConfig->text(),
              QStringLiteral("Attività '0'     Registro 'A'     Aliquota Iva '22'     Conto Dare ''     Conto Avere ''"));
@@ -578,6 +593,217 @@ void TestMainWindow::unicodeSettingsFile()
     QCOMPARE(dm.configurazione->CartellaSalvataggio(), p.outFolder());
     QCOMPARE(dm.MTableAssIntest.size(), 2);
     QCOMPARE(p.prompter.all, QStringList{kDone});
+}
+
+void TestMainWindow::dateChangeEmptiesGrid_data()
+{
+    QTest::addColumn<bool>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QDate>("changed");
+    QTest::newRow("Dal") << true << int(Qt::Key_Up) << QDate(2025, 1, 2);
+    QTest::newRow("Al") << false << int(Qt::Key_Down) << QDate(2025, 1, 30);
+}
+
+void TestMainWindow::dateChangeEmptiesGrid()
+{
+    QFETCH(bool, from);
+    QFETCH(int, key);
+    QFETCH(QDate, changed);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    QDateEdit *picker = from ? w.DateTimePickerDal : w.DateTimePickerAl;
+
+    // Before any extraction the grid keeps showing no columns.
+    picker->setDate(QDate(2024, 12, 1));
+    QCOMPARE(w.DBGrid1->horizontalHeader()->count(), 0);
+
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 2);
+    QVERIFY(w.Button3->isEnabled());
+    QVERIFY(!w.LabelRiepilogo->text().isEmpty());
+
+    // The user steps the day with the arrow keys.
+    picker->setFocus();
+    QTest::keyClick(picker, Qt::Key(key));
+    QCOMPARE(picker->date(), changed);
+    QCOMPARE(p.gridRows(), 0);
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(w.LabelRiepilogo->text(), QString());
+    // Nothing to export for the period on screen.
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(p.outFolder()));
+
+    // The next extraction reads the period on screen.
+    p.extract(QDate(2025, 1, 1), QDate(2025, 2, 28));
+    QCOMPARE(p.gridRows(), 4);
+    QVERIFY(w.Button3->isEnabled());
+    QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::taxCodeCellKeepsItsColourWhenSelected_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("colour"); // empty: the selection's colour
+
+    // February: Verdi (row 0) has no tax code, Neri (row 1) has one.
+    QTest::newRow("missing tax code") << 0 << int(InvoiceTable::ColCf) << QStringLiteral("#ff0000");
+    QTest::newRow("tax code") << 1 << int(InvoiceTable::ColCf) << QStringLiteral("#ffffff");
+    QTest::newRow("other column") << 0 << int(InvoiceTable::ColCognome) << QString();
+}
+
+void TestMainWindow::taxCodeCellKeepsItsColourWhenSelected()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, colour);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 2, 1), QDate(2025, 2, 28));
+    QCOMPARE(p.gridRows(), 2);
+
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.DBGrid1->setFocus();
+    const QModelIndex cell = w.DBGrid1->model()->index(row, column);
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, w.DBGrid1->visualRect(cell).center());
+    QCOMPARE(w.DBGrid1->currentIndex(), cell);
+    QVERIFY(w.DBGrid1->selectionModel()->isSelected(cell));
+
+    // Right of the text, inside the focus frame.
+    const QRect rect = w.DBGrid1->visualRect(cell);
+    const QPoint probe(rect.right() - 4, rect.center().y());
+    const QImage pixels = w.DBGrid1->viewport()->grab().toImage();
+    const qreal scale = pixels.devicePixelRatio();
+    const QString painted = pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
+    if (colour.isEmpty()) {
+        // The selection's colour, under the style's faint tint of the focus.
+        const QColor highlight = w.DBGrid1->palette().color(QPalette::Active, QPalette::Highlight);
+        const QColor seen(painted);
+        QVERIFY2(qAbs(seen.red() - highlight.red()) + qAbs(seen.green() - highlight.green())
+                         + qAbs(seen.blue() - highlight.blue())
+                     <= 12,
+                 qPrintable(painted));
+    } else {
+        QCOMPARE(painted, colour);
+    }
+}
+
+void TestMainWindow::columnsFitTheirTexts()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 3, 31));
+    QCOMPARE(p.gridRows(), 5);
+
+    const QFontMetrics metrics = w.DBGrid1->fontMetrics();
+    // The item delegate's margins on both sides and the grid line.
+    const int margins = 2 * (w.DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w.DBGrid1) + 1) + 1;
+    const QAbstractItemModel *model = w.DBGrid1->model();
+    for (int c = 0; c < InvoiceTable::ColumnCount; ++c) {
+        const auto &field = InvoiceTable::field(c);
+        const int width = w.DBGrid1->columnWidth(c);
+        // The field's display width in digits of the font in use.
+        QVERIFY2(metrics.horizontalAdvance(QString(field.displayWidth, QLatin1Char('0'))) + margins <= width,
+                 field.name);
+        // The title and every text the grid shows, whole.
+        QVERIFY2(w.DBGrid1->horizontalHeader()->fontMetrics().horizontalAdvance(QString::fromLatin1(field.label))
+                     < width,
+                 field.name);
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString text = model->index(row, c).data().toString();
+            QVERIFY2(metrics.horizontalAdvance(text) + margins <= width,
+                     qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(field.name), text)));
+        }
+    }
+    QCOMPARE(model->index(4, InvoiceTable::ColCf).data().toString(), QStringLiteral("WMWMWM88W88M888W"));
+    QCOMPARE(model->index(4, InvoiceTable::ColPIva).data().toString(), QStringLiteral("MWMWMW88M88W888M"));
+}
+
+void TestMainWindow::sezionaleStandsClearOfItsCaption()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    TFormMain &w = *p.window;
+    QCOMPARE(w.Label6->pos(), QPoint(568, 9));
+    const int captionEnd = w.Label6->x() + w.Label6->fontMetrics().horizontalAdvance(w.Label6->text());
+    const QRect value = w.DBTextSezionale->geometry();
+    // Clear of the caption by at least a blank, and no further right than that.
+    const int gap = std::max(3, w.DBTextSezionale->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    QVERIFY(value.x() >= captionEnd + gap);
+    QCOMPARE(value.x(), std::max(616, w.Label6->x() + w.Label6->width() + gap));
+    QCOMPARE(value.y(), 9);
+    // Any value the field holds fits whole.
+    for (const char *text : {"-1", "1", "99", "88", "MW", "WW"})
+        QVERIFY2(w.DBTextSezionale->fontMetrics().horizontalAdvance(QLatin1String(text)) <= value.width(), text);
+    QVERIFY(value.right() < w.Button2->x());
+}
+
+void TestMainWindow::summaryLineShowsProgress()
+{
+    Program p(m_config, {m_patients, m_patients, m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 6);
+
+    // What the window shows while it extracts again, seen from the event loop.
+    struct Seen
+    {
+        QStringList texts;
+        QList<int> rows;
+        int gridPaints = 0;
+        int labelPaints = 0;
+        bool extracting = false;
+    } seen;
+    class PaintCounter : public QObject
+    {
+    public:
+        PaintCounter(int &count, const bool &active) : m_count(count), m_active(active) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (m_active && event->type() == QEvent::Paint)
+                ++m_count;
+            return false;
+        }
+
+    private:
+        int &m_count;
+        const bool &m_active;
+    };
+    PaintCounter gridPaints(seen.gridPaints, seen.extracting);
+    PaintCounter labelPaints(seen.labelPaints, seen.extracting);
+    w.DBGrid1->viewport()->installEventFilter(&gridPaints);
+    w.LabelRiepilogo->installEventFilter(&labelPaints);
+    QTimer sampler;
+    sampler.setInterval(0);
+    QObject::connect(&sampler, &QTimer::timeout, &w, [&] {
+        if (seen.texts.isEmpty() || seen.texts.constLast() != w.LabelRiepilogo->text())
+            seen.texts << w.LabelRiepilogo->text();
+        seen.rows << w.DBGrid1->model()->rowCount();
+        // From the first look inside the extraction on.
+        seen.extracting = true;
+    });
+    w.DateTimePickerAl->setDate(QDate(2025, 2, 28));
+    QCoreApplication::processEvents(); // the emptied grid repaints
+    sampler.start();
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    seen.extracting = false;
+    sampler.stop();
+
+    QCOMPARE(seen.texts, (QStringList{"Lettura del database 1 di 3...     Fatture lette: 0",
+                                      "Lettura del database 2 di 3...     Fatture lette: 4",
+                                      "Lettura del database 3 di 3...     Fatture lette: 8"}));
+    // The grid waits for the one reset at the end; the summary line repaints.
+    QVERIFY(seen.rows.size() >= 3);
+    QCOMPARE(seen.rows.count(0), seen.rows.size());
+    QCOMPARE(seen.gridPaints, 0);
+    QVERIFY(seen.labelPaints > 0);
+    QCOMPARE(p.gridRows(), 12);
+    QVERIFY(w.LabelRiepilogo->text().startsWith(QStringLiteral("Fatture: 12")));
+    QCOMPARE(p.prompter.all, QStringList());
 }
 
 QTEST_MAIN(TestMainWindow)

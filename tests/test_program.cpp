@@ -58,15 +58,26 @@ finish() {
 fail() { echo "FAILED: $1"; finish; exit 1; }
 )SH";
 
-// Starts the program, extracts, exports and answers "Esportazione
-// Terminata". The message box is captioned with the program title alone;
-// the main window's title carries it after its own.
+// Starts the program, opens and closes the settings dialog, extracts,
+// exports and answers "Esportazione Terminata". Every window has exactly its
+// own title on the window system: the message box the program title alone.
 const char kExportScript[] = R"SH(
 cd "$(dirname "$1")"
 LANG=it_IT.UTF-8 LC_ALL= LC_NUMERIC= LC_MONETARY= "$1" &
 pid=$!
-wait_window "Esportazione Dati Tolm" >/dev/null || fail "the main window did not appear"
+main=$(wait_window "Esportazione Dati Tolm") || fail "the main window did not appear"
+title=$(xdotool getwindowname "$main")
+[ "$title" = "Esportazione Dati Tolm" ] || fail "the main window is titled '$title'"
 sleep 1
+# "Configura", then Escape: the dialog closes as Cancel.
+xdotool mousemove 712 17 click 1
+dialog=$(wait_window "^Configurazione") || fail "the settings dialog did not appear"
+title=$(xdotool getwindowname "$dialog")
+[ "$title" = "Configurazione" ] || fail "the settings dialog is titled '$title'"
+xdotool windowfocus "$dialog" 2>/dev/null || true
+sleep 0.3
+xdotool key Escape
+wait_gone "^Configurazione" || fail "the settings dialog did not close"
 xdotool mousemove 0 300 mousemove 44 17 click 1
 # "Esporta" turns on when the extraction has ended: press it until the
 # closing message shows up.
@@ -79,6 +90,8 @@ for _ in $(seq 1 15); do
   [ -n "$box" ] && break
 done
 [ -n "$box" ] || fail "no message after Esporta"
+title=$(xdotool getwindowname "$box")
+[ "$title" = "Tolm Export" ] || fail "the message box is titled '$title'"
 press_return "$box"
 wait_gone "^Tolm Export$" || fail "the message box did not close"
 kill -0 "$pid" 2>/dev/null || fail "the program ended"

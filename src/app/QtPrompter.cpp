@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 QWidget *owner()
@@ -56,7 +57,15 @@ bool QtPrompter::confirmOkCancel(const QString &text)
 {
     QMessageBox box(QMessageBox::Question, programTitle(), text, QMessageBox::Ok | QMessageBox::Cancel, owner());
     box.setDefaultButton(QMessageBox::Ok);
+    // The grid's own question keeps its captions in every language.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
     return box.exec() == QMessageBox::Ok;
+}
+
+void QtPrompter::fatalError(const QString &text)
+{
+    QMessageBox::critical(nullptr, QStringLiteral("Application Error"), text);
 }
 
 std::optional<QString> QtPrompter::chooseFolder(const QString &startFolder)

@@ -11,6 +11,7 @@
 #include "settings/TConfigurazione.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
@@ -18,11 +19,16 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 
 TFormMain *FormMain = nullptr;
 
@@ -55,6 +61,50 @@ QDateEdit *makeDatePicker(QWidget *parent, const QString &name, int left, int to
     return picker;
 }
 
+// The grid's cells (DBGrid1DrawColumnCell): the column of the field "cf"
+// keeps its own background, red where the tax code is missing, in every row,
+// the selected and current cell included, where a line in the selection's
+// colour round the cell marks it. The other columns show the selection as
+// usual.
+class GridCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.column() < 0 || index.column() >= InvoiceTable::ColumnCount
+            || std::strcmp(InvoiceTable::field(index.column()).name, "cf") != 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) {
+            painter->save();
+            painter->setPen(option.palette.color(QPalette::Highlight));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+};
+
+// The character of characters with the widest advance in the font.
+QChar widestOf(const QFontMetrics &metrics, QLatin1StringView characters)
+{
+    QChar widest = QLatin1Char(characters.front());
+    for (const char c : characters) {
+        if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(c);
+    }
+    return widest;
+}
+
+const QLatin1StringView kCapitals("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+const QLatin1StringView kDigits("0123456789");
+
 QFont boldFont(const QFont &base, int pixelSize)
 {
     QFont font = base;
@@ -69,6 +119,10 @@ TFormMain::TFormMain(TDataModule1 &dataModule, QWidget *parent) : QWidget(parent
     FormMain = this;
     createControls();
     FormCreate();
+    // After the dates of the default period are set: only the user's
+    // changes count.
+    connect(DateTimePickerDal, &QDateEdit::dateChanged, this, &TFormMain::DateTimePickerChange);
+    connect(DateTimePickerAl, &QDateEdit::dateChanged, this, &TFormMain::DateTimePickerChange);
 }
 
 void TFormMain::createControls()
@@ -110,7 +164,7 @@ void TFormMain::createControls()
     Label6 = makeLabel(Panel1, QStringLiteral("Sezionale"), 568, 9);
     DBTextSezionale = new QLabel(Panel1);
     DBTextSezionale->setObjectName(QStringLiteral("DBTextSezionale"));
-    DBTextSezionale->setGeometry(616, 9, 22, 17);
+    placeSezionale();
     Button2 = makeButton(Panel1, QStringLiteral("Button2"), QStringLiteral("Configura"), 675, 5);
     Label4 = makeLabel(Panel1, QStringLiteral("Esporta in"), 151, 30);
     Label4->setFont(boldFont(font(), 13));
@@ -127,6 +181,7 @@ void TFormMain::createControls()
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setModel(new InvoiceModel(m_dm.dxMemDataFatture, this));
+    DBGrid1->setItemDelegate(new GridCellDelegate(DBGrid1));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -160,6 +215,8 @@ void TFormMain::createControls()
     connect(&headings, &AssociationTable::reset, this, &TFormMain::showSezionale);
     // After the grid's model, which was connected first.
     connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::fitColumns);
+    connect(&m_dm, &TDataModule1::extractionProgress, this, &TFormMain::showProgress);
+    connect(&m_dm.dxMemDataFatture, &InvoiceTable::ordering, this, &TFormMain::keepRepainting);
 }
 
 void TFormMain::FormCreate()
@@ -203,9 +260,22 @@ void TFormMain::showSezionale()
 
 void TFormMain::Button1Click()
 {
+    if (m_extracting)
+        return;
     try {
         WaitCursor wait;
-        m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date());
+        {
+            // The window repaints while the databases are read (showProgress),
+            // but the grid waits for the table's one reset at the end.
+            const QScopedValueRollback extracting(m_extracting, true);
+            DBGrid1->setUpdatesEnabled(false);
+            struct GridUpdates
+            {
+                QTableView *grid;
+                ~GridUpdates() { grid->setUpdatesEnabled(true); }
+            } const gridUpdates{DBGrid1};
+            m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date());
+        }
         Button3->setEnabled(m_dm.dxMemDataFatture.isOpen() && !m_dm.dxMemDataFatture.isEmpty());
         updateSummary();
     } catch (const std::exception &error) {
@@ -219,6 +289,8 @@ void TFormMain::Button1Click()
 
 void TFormMain::Button2Click()
 {
+    if (m_extracting)
+        return;
     guarded([this] {
         TConfigDlg dialog(this);
         dialog.Config = m_dm.configurazione.get();
@@ -236,6 +308,8 @@ void TFormMain::Button2Click()
 
 void TFormMain::Button3Click()
 {
+    if (m_extracting)
+        return;
     guarded([this] {
         if (m_dm.dxMemDataFatture.isEmpty())
             return;
@@ -253,6 +327,8 @@ void TFormMain::Button3Click()
 
 void TFormMain::ComboBoxSezionaleChange()
 {
+    if (m_extracting)
+        return;
     m_dm.closeExtraction();
     Button3->setEnabled(false);
     LabelRiepilogo->clear();
@@ -260,8 +336,23 @@ void TFormMain::ComboBoxSezionaleChange()
     showSezionale();
 }
 
+// A period other than the extracted one: the table no longer stands for
+// the dates on screen and must not be exported.
+void TFormMain::DateTimePickerChange()
+{
+    if (m_extracting)
+        return;
+    // A table never opened stays so: the grid keeps showing no columns.
+    if (m_dm.dxMemDataFatture.isOpen())
+        m_dm.closeExtraction();
+    Button3->setEnabled(false);
+    LabelRiepilogo->clear();
+}
+
 void TFormMain::Label3Click()
 {
+    if (m_extracting)
+        return;
     guarded([this] {
         if (const auto folder = Prompter::current().chooseFolder(Label3->text())) {
             Label3->setText(*folder);
@@ -288,18 +379,70 @@ void TFormMain::resizeEvent(QResizeEvent *event)
     Button2->move(width() - 83, Button2->y());
 }
 
+// "Sezionale" keeps its place and its value stands at its own, unless the
+// caption, in a font wider than the one the places were made for, reaches
+// it: then the value moves right just enough to stand clear. The value's
+// width holds any two characters the field can hold.
+void TFormMain::placeSezionale()
+{
+    const QFontMetrics metrics = DBTextSezionale->fontMetrics();
+    const int gap = std::max(3, metrics.horizontalAdvance(QLatin1Char(' ')));
+    const int left = std::max(616, Label6->x() + Label6->width() + gap);
+    const int widest = std::max({metrics.horizontalAdvance(QString(2, widestOf(metrics, kCapitals))),
+                                 metrics.horizontalAdvance(QString(2, widestOf(metrics, kDigits))),
+                                 metrics.horizontalAdvance(QStringLiteral("-9"))});
+    DBTextSezionale->setGeometry(left, 9, std::max(22, widest + 1), 17);
+}
+
+// Each column is as wide as its field's display width in characters of the
+// grid's font (a digit's width), and never narrower than its title. Tax
+// codes and VAT numbers are measured as the widest tax code the font can
+// show (nine letters, seven digits): capitals are wider than digits.
 void TFormMain::fitColumns()
 {
     if (m_columnsSet || m_dm.dxMemDataFatture.columnCount() == 0)
         return;
-    const int charWidth = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int padding = 8;
+    const QFontMetrics metrics = DBGrid1->fontMetrics();
+    const QFontMetrics titleMetrics = DBGrid1->horizontalHeader()->fontMetrics();
+    // The item delegate's text margin on both sides, the grid line and one
+    // pixel to spare.
+    const int textMargin = DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1;
+    const int padding = 2 * textMargin + 2;
+    const int headerMargin = DBGrid1->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, DBGrid1);
+    const QChar capital = widestOf(metrics, kCapitals);
+    const QChar digit = widestOf(metrics, kDigits);
     for (int c = 0; c < InvoiceTable::ColumnCount; ++c) {
         const auto &field = InvoiceTable::field(c);
-        const int titleWidth = DBGrid1->fontMetrics().horizontalAdvance(QString::fromLatin1(field.label));
-        DBGrid1->setColumnWidth(c, std::max(field.displayWidth * charWidth, titleWidth) + padding);
+        const bool code = c == InvoiceTable::ColCf || c == InvoiceTable::ColPIva;
+        const int codeDigits = field.displayWidth * 7 / 16;
+        const int content = code ? metrics.horizontalAdvance(QString(field.displayWidth - codeDigits, capital)
+                                                             + QString(codeDigits, digit))
+                                 : metrics.horizontalAdvance(QString(field.displayWidth, QLatin1Char('0')));
+        const int title = titleMetrics.horizontalAdvance(QString::fromLatin1(field.label)) + 2 * headerMargin;
+        DBGrid1->setColumnWidth(c, std::max(content + padding, title));
     }
     m_columnsSet = true;
+}
+
+// Which database of how many is being read and the invoices read so far,
+// in the summary line; then the window repaints. User input waits until the
+// extraction has ended.
+void TFormMain::showProgress(int database, int databases, qint64 invoices)
+{
+    if (!m_extracting)
+        return;
+    LabelRiepilogo->setText(QStringLiteral("Lettura del database %1 di %2...     Fatture lette: %3")
+                                .arg(database)
+                                .arg(databases)
+                                .arg(QLocale().toString(invoices)));
+    keepRepainting();
+}
+
+// Lets the window repaint during an extraction; user input waits.
+void TFormMain::keepRepainting()
+{
+    if (m_extracting)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFormMain::updateSummary()

@@ -53,6 +53,7 @@ public slots:
     void Button2Click();
     void Button3Click();
     void ComboBoxSezionaleChange();
+    void DateTimePickerChange();
     void Label3Click();
 
 protected:
@@ -64,12 +65,19 @@ private:
     void FormCreate();
     QString configurationText() const;
     void showSezionale();
+    void placeSezionale();
     void fitColumns();
     void updateSummary();
+    void showProgress(int database, int databases, qint64 invoices);
+    void keepRepainting();
 
     TDataModule1 &m_dm;
     bool m_quitRequested = false;
     bool m_columnsSet = false;
+    // True while an extraction runs: the window then repaints and shows its
+    // progress, and every handler that would start another one or touch
+    // the invoice table does nothing.
+    bool m_extracting = false;
 };
 
 extern TFormMain *FormMain;

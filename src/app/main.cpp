@@ -1,3 +1,4 @@
+#include "app/ProgramSetup.h"
 #include "app/ProgramWiring.h"
 #include "app/QtPrompter.h"
 #include "app/TFormMain.h"
@@ -5,15 +6,13 @@
 #include "platform/TolmError.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <memory>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(programTitle());
-    QApplication::setApplicationDisplayName(programTitle());
+    setUpApplication(app);
     QtPrompter prompter;
     Prompter::setCurrent(&prompter);
 
@@ -22,7 +21,7 @@ int main(int argc, char *argv[])
         dataModule = std::make_unique<TDataModule1>();
     } catch (const std::exception &error) {
         // Start-up cannot go on without the data module.
-        QMessageBox::critical(nullptr, QStringLiteral("Application Error"), errorText(error));
+        QtPrompter::fatalError(errorText(error));
         return 1;
     }
 

@@ -13,9 +13,11 @@
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
-#include <optional>
 #include <cstring>
+#include <optional>
 
 TDataModule1 *DataModule1 = nullptr;
 
@@ -32,6 +34,11 @@ namespace {
 const QString kAssociationSection = QStringLiteral("AssSezionale");
 const QString kDatabaseSection = QStringLiteral("Database");
 const QString kFileSection = QStringLiteral("File");
+
+// The clock is looked at once per this many rows (a power of two), and the
+// progress said when this much time has passed since it was last said.
+constexpr qint64 kProgressRows = 2048;
+constexpr qint64 kProgressIntervalMs = 125;
 
 // The sezionale of a heading as a whole number, as the extraction reads it.
 int toInteger(const QString &text)
@@ -273,6 +280,9 @@ void TDataModule1::Riscriviintestazioni()
 
 void TDataModule1::closeExtraction()
 {
+    // Not under a running extraction (a listener of its progress).
+    if (m_extracting)
+        return;
     dxMemDataFatture.reopen();
     IBDataSetExport->Close();
 }
@@ -313,13 +323,23 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
             Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
             return;
         }
+        // A listener of the progress may run the event loop: nothing may
+        // start a second extraction into the table being filled.
+        if (m_extracting)
+            return;
+        const QScopedValueRollback extracting(m_extracting, true);
         dxMemDataFatture.beginFill();
         FillEnd fillEnd(dxMemDataFatture);
         IBDataSetExport->Close();
         cancontinue = true;
         const QString intestazione = MTableAssIntest.currentSigla();
-        for (size_t i = 0; i < listDB->size(); ++i)
+        m_invoicesRead = 0;
+        for (size_t i = 0; i < listDB->size(); ++i) {
+            m_database = int(i) + 1;
+            emit extractionProgress(m_database, int(listDB->size()), m_invoicesRead);
+            m_progressClock.start();
             extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
+        }
     }
     if (Azione == 0 || Azione == 2)
         esportafile(dxMemDataFatture, exportSettings(), MTableAssIntest.currentSezionale());
@@ -382,6 +402,10 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
         readText(r.Cognome, query, cCognome);
         readText(r.nome, query, cNome);
         dxMemDataFatture.append(r);
+        if ((++m_invoicesRead & (kProgressRows - 1)) == 0 && m_progressClock.elapsed() >= kProgressIntervalMs) {
+            emit extractionProgress(m_database, int(listDB->size()), m_invoicesRead);
+            m_progressClock.start();
+        }
     }
     query.Close();
     // The program only reads: end the transaction now rather than holding the

@@ -4,6 +4,7 @@
 #include "records/InvoiceTable.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -68,6 +69,13 @@ public:
     // The extraction query's text.
     static const char *const kExtractionSql;
 
+signals:
+    // During an extraction: database (from 1) of databases is being read,
+    // invoices have been read so far. Said when each database begins and
+    // then a few times a second, never per row; whoever listens may run
+    // the event loop (no user input) to repaint.
+    void extractionProgress(int database, int databases, qint64 invoices);
+
 private:
     void DataModuleCreate();
     void DataModuleDestroy();
@@ -76,6 +84,12 @@ private:
     void liberadatabase();
     void extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
                           const QDate &DataAl, const QString &intestazione);
+
+    // Progress of the running extraction.
+    bool m_extracting = false;
+    int m_database = 0;
+    qint64 m_invoicesRead = 0;
+    QElapsedTimer m_progressClock;
 };
 
 // The one data module of the run.

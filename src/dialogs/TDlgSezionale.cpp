@@ -34,8 +34,11 @@ public:
 
 // The grid of the association table, with the keys of a data grid: Insert
 // inserts a row before the current one, Down on the last row appends one,
-// Ctrl+Delete deletes the current row once confirmed. The grid's current row
-// is the table's current row.
+// Ctrl+Delete deletes the current row once confirmed, Escape undoes the
+// typing in the open cell editor, then the changes made to the current row
+// since the grid entered it; only an Escape with nothing left to undo goes
+// on to the dialog, which closes as Cancel. The grid's current row is the
+// table's current row.
 class AssociationGrid : public QTableView
 {
 public:
@@ -63,7 +66,12 @@ public:
                 [this](const QModelIndex &current) {
                     if (current.isValid())
                         m_table.setCurrentRow(current.row());
+                    keepRowCopy();
                 });
+        // Rows inserted, removed or reloaded: the copy follows the current row.
+        connect(m_model, &QAbstractItemModel::rowsInserted, this, &AssociationGrid::keepRowCopy);
+        connect(m_model, &QAbstractItemModel::rowsRemoved, this, &AssociationGrid::keepRowCopy);
+        connect(m_model, &QAbstractItemModel::modelReset, this, &AssociationGrid::keepRowCopy);
         connect(&table, &AssociationTable::currentRowChanged, this, [this](int row) { moveToRow(row); });
         connect(m_model, &QAbstractItemModel::dataChanged, this,
                 [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
@@ -106,6 +114,10 @@ protected:
                 insertRowAt(m_table.size());
             return;
         }
+        if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier && undoRowChanges()) {
+            event->accept();
+            return;
+        }
         if (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
             const int row = currentIndex().row();
             if (row >= 0 && Prompter::current().confirmOkCancel(QStringLiteral("Delete record?")))
@@ -116,6 +128,31 @@ protected:
     }
 
 private:
+    // The current row as the grid entered it: what a second Escape gives back.
+    void keepRowCopy()
+    {
+        m_copyRow = currentIndex().row();
+        if (m_copyRow >= 0 && m_copyRow < m_table.size())
+            m_rowCopy = m_table.row(m_copyRow);
+        else
+            m_copyRow = -1;
+    }
+
+    // Gives the current row back its fields as the grid entered it; false
+    // when nothing of it has changed.
+    bool undoRowChanges()
+    {
+        const int row = currentIndex().row();
+        if (row < 0 || row != m_copyRow || row >= m_table.size())
+            return false;
+        const AssociationTable::Row &now = m_table.row(row);
+        if (now.index == m_rowCopy.index && now.Sigla == m_rowCopy.Sigla
+            && now.Descrizione == m_rowCopy.Descrizione && now.Sezionale == m_rowCopy.Sezionale)
+            return false;
+        m_table.restoreRow(row, m_rowCopy);
+        return true;
+    }
+
     void insertRowAt(int row)
     {
         commitOpenEditor();
@@ -127,6 +164,8 @@ private:
     AssociationModel *m_model;
     AssociationTable &m_table;
     QPersistentModelIndex m_freshRow;
+    int m_copyRow = -1;
+    AssociationTable::Row m_rowCopy;
 };
 
 } // namespace

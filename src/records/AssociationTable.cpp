@@ -109,6 +109,23 @@ void AssociationTable::setField(int row, int column, const QString &value)
     emit fieldChanged(row, column);
 }
 
+void AssociationTable::restoreRow(int row, const Row &copy)
+{
+    if (row < 0 || row >= size())
+        return;
+    Row &r = m_rows[size_t(row)];
+    const Row before = r;
+    r = copy;
+    if (before.index != copy.index)
+        emit fieldChanged(row, ColIndex);
+    if (before.Sigla != copy.Sigla)
+        emit fieldChanged(row, ColSigla);
+    if (before.Descrizione != copy.Descrizione)
+        emit fieldChanged(row, ColDescrizione);
+    if (before.Sezionale != copy.Sezionale)
+        emit fieldChanged(row, ColSezionale);
+}
+
 QString AssociationTable::fieldText(int row, int column) const
 {
     const Row &r = this->row(row);

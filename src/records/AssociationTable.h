@@ -56,6 +56,8 @@ public:
     void insertEmptyRow(int before);
     void removeRow(int row);
     void setField(int row, int column, const QString &value);
+    // Gives a row back the fields of an earlier copy of it.
+    void restoreRow(int row, const Row &copy);
     // The field as text; index as a number.
     QString fieldText(int row, int column) const;
 

@@ -26,6 +26,9 @@ const std::array<InvoiceTable::Field, InvoiceTable::ColumnCount> kFields = {{
 }};
 } // namespace
 
+// Records between two ordering() signals (a power of two).
+constexpr size_t kOrderingStep = 65536;
+
 const InvoiceTable::Field &InvoiceTable::field(int column)
 {
     return kFields[size_t(column)];
@@ -109,8 +112,12 @@ void InvoiceTable::putInOrder()
         };
         std::vector<Key> keys;
         keys.reserve(count);
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i) {
             keys.push_back({staged(i).data.toJulianDay(), staged(i).numero, quint32(i)});
+            if ((i & (kOrderingStep - 1)) == kOrderingStep - 1)
+                emit ordering();
+        }
+        emit ordering();
         std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
             if (a.day != b.day)
                 return a.day < b.day;
@@ -118,6 +125,7 @@ void InvoiceTable::putInOrder()
                 return a.numero < b.numero;
             return a.position < b.position;
         });
+        emit ordering();
         // The table is empty here: beginFill() emptied it.
         std::vector<InvoiceRecord> ordered;
         ordered.reserve(count);
@@ -130,6 +138,8 @@ void InvoiceTable::putInOrder()
                 __builtin_prefetch(next + sizeof(InvoiceRecord) - 1);
             }
             ordered.push_back(staged(keys[k].position));
+            if ((k & (kOrderingStep - 1)) == kOrderingStep - 1)
+                emit ordering();
         }
         m_records.swap(ordered);
     } catch (const std::bad_alloc &) {

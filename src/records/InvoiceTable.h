@@ -69,6 +69,10 @@ public:
 signals:
     void aboutToReset();
     void reset();
+    // Now and then while endFill() puts the records in order, a step of a
+    // few tens of milliseconds apart: a listener may run the event loop to
+    // keep a window alive, but must not touch the table meanwhile.
+    void ordering();
     void rowsAboutToBeAppended(qsizetype first, qsizetype last);
     void rowsAppended();
 
