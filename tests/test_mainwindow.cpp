@@ -106,6 +106,25 @@ struct Program
         QTest::mouseClick(window->Button1, Qt::LeftButton);
     }
     int gridRows() const { return window->DBGrid1->model()->rowCount(); }
+    // Clicks the cell, so that it is current and selected, and returns the
+    // colour painted right of its text, inside the focus frame.
+    QColor selectAndProbe(int row, int column)
+    {
+        TFormMain &w = *window;
+        w.activateWindow();
+        if (!QTest::qWaitForWindowActive(&w))
+            return {};
+        w.DBGrid1->setFocus();
+        const QModelIndex cell = w.DBGrid1->model()->index(row, column);
+        QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, w.DBGrid1->visualRect(cell).center());
+        if (w.DBGrid1->currentIndex() != cell || !w.DBGrid1->selectionModel()->isSelected(cell))
+            return {};
+        const QRect rect = w.DBGrid1->visualRect(cell);
+        const QPoint probe(rect.right() - 4, rect.center().y());
+        const QImage pixels = w.DBGrid1->viewport()->grab().toImage();
+        const qreal scale = pixels.devicePixelRatio();
+        return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale)));
+    }
     QStringList cfColours() const
     {
         QStringList colours;
@@ -185,6 +204,9 @@ private slots:
     void columnsFitTheirTexts();
     void sezionaleStandsClearOfItsCaption();
     void summaryLineShowsProgress();
+    void checksMarkTheGrid_data();
+    void checksMarkTheGrid();
+    void sameDatabaseUnderTwoNames();
 };
 
 // January: every invoice has a tax code; the first carries VAT and stamp duty.
@@ -193,7 +215,7 @@ QByteArray TestMainWindow::januaryFile()
     return kHeader
            + "1;V;1;150125;1;;1;150125;00000;;22;;100;22;S;D;A;V1;;;;RSSMRA80A01H501U;;Rossi=Mario;;;;;P;N;;;;\r\n"
              "1;V;1;150125;1;;2;150125;00000;;0;EB;2;;SB;DB;AB;VB;;;;RSSMRA80A01H501U;;Rossi=Mario;;;;;P;N;;;;\r\n"
-             "1;V;1;200125;2;;1;200125;00000;;0;E1;50,5;;S;D;A;V1;;;;BNCGVN80A01H501X;;Bianchi=;;;;;P;N;;;;\r\n";
+             "1;V;1;200125;2;;1;200125;00000;;0;E1;50,5;;S;D;A;V1;;;;BNCGVN80A01H501J;;Bianchi=;;;;;P;N;;;;\r\n";
 }
 
 // February: Verdi has no tax code.
@@ -201,7 +223,7 @@ QByteArray TestMainWindow::februaryFile()
 {
     return kHeader
            + "1;V;1;100225;3;;1;100225;00000;;0;E1;30,25;;S;D;A;V1;;;;;;Verdi=;;;;;P;N;;;;\r\n"
-             "1;V;1;110225;4;;1;110225;00000;;0;E1;40;;S;D;A;V1;;;;NRENRE80A01H501Z;;Neri=;;;;;P;N;;;;\r\n";
+             "1;V;1;110225;4;;1;110225;00000;;0;E1;40;;S;D;A;V1;;;;NRENRE80A01H501H;;Neri=;;;;;P;N;;;;\r\n";
 }
 
 void TestMainWindow::initTestCase()
@@ -231,11 +253,19 @@ void TestMainWindow::initTestCase()
     otherHeading.intestazione = QStringLiteral("02");
     QString sql;
     for (const Invoice &i :
-         {rossi, invoice(2, QDate(2025, 1, 20), QStringLiteral("Bianchi"), QStringLiteral("BNCGVN80A01H501X"),
+         {rossi, invoice(2, QDate(2025, 1, 20), QStringLiteral("Bianchi"), QStringLiteral("BNCGVN80A01H501J"),
                          QStringLiteral("50.50")),
           otherHeading,
-          invoice(4, QDate(2025, 2, 11), QStringLiteral("Neri"), QStringLiteral("NRENRE80A01H501Z"), QStringLiteral("40")),
+          invoice(4, QDate(2025, 2, 11), QStringLiteral("Neri"), QStringLiteral("NRENRE80A01H501H"), QStringLiteral("40")),
           invoice(3, QDate(2025, 2, 10), QStringLiteral("Verdi"), std::nullopt, QStringLiteral("30.25")), wide})
+        sql += FbFixture::insertInvoice(i);
+    // April: invoice 7 twice, invoice 8 with a wrong check letter.
+    for (const Invoice &i : {invoice(7, QDate(2025, 4, 2), QStringLiteral("Doppio"), QStringLiteral("RSSMRA85T10A562S"),
+                                     QStringLiteral("10")),
+                             invoice(8, QDate(2025, 4, 10), QStringLiteral("Errato"),
+                                     QStringLiteral("RSSMRA85T10A562T"), QStringLiteral("10")),
+                             invoice(7, QDate(2025, 4, 20), QStringLiteral("Doppio"), QStringLiteral("RSSMRA85T10A562S"),
+                                     QStringLiteral("10"))})
         sql += FbFixture::insertInvoice(i);
     sql += FbFixture::insertPatient(QStringLiteral("WMWMWM88W88M888W"), QStringLiteral("MWMWMW88M88W888M"));
     QVERIFY(FbFixture::runSql(m_patients, sql));
@@ -804,6 +834,64 @@ void TestMainWindow::summaryLineShowsProgress()
     QCOMPARE(p.gridRows(), 12);
     QVERIFY(w.LabelRiepilogo->text().startsWith(QStringLiteral("Fatture: 12")));
     QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::checksMarkTheGrid_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("colour");  // painted while selected
+    QTest::addColumn<QString>("tooltip");
+
+    // April: invoice 7 (rows 0 and 2) twice, row 1 a wrong check letter.
+    const QString twice = QStringLiteral("Fattura presente due volte (archivio %1)");
+    const int numero = InvoiceTable::ColNumero;
+    const int cf = InvoiceTable::ColCf;
+    QTest::newRow("first copy") << 0 << numero << "#ffa500" << twice;
+    QTest::newRow("second copy") << 2 << numero << "#ffa500" << twice;
+    QTest::newRow("invalid tax code") << 1 << cf << "#ffa500"
+                                      << "Codice fiscale non valido: carattere di controllo errato";
+    QTest::newRow("valid tax code") << 0 << cf << "#ffffff" << QString();
+}
+
+void TestMainWindow::checksMarkTheGrid()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, colour);
+    QFETCH(QString, tooltip);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    p.extract(QDate(2025, 4, 1), QDate(2025, 4, 30));
+    QCOMPARE(p.gridRows(), 3);
+    QCOMPARE(p.window->LabelRiepilogo->text(),
+             QStringLiteral("Fatture: 3     Totale: %1     Senza C.F.: 0     C.F. non validi: 1     Doppie: 2")
+                 .arg(QLocale().toCurrencyString(30.0)));
+
+    const QModelIndex cell = p.window->DBGrid1->model()->index(row, column);
+    QCOMPARE(cell.data(Qt::ToolTipRole).toString(), tooltip.arg(m_patients));
+    QCOMPARE(p.selectAndProbe(row, column).name(), colour);
+    // The checks inform: the export asks nothing more and writes every row.
+    QVERIFY(p.window->Button3->isEnabled());
+}
+
+void TestMainWindow::sameDatabaseUnderTwoNames()
+{
+    // The same file twice in the list: every invoice is read twice, and each
+    // copy names the other archive.
+    const QString alias = m_dir.path() + QStringLiteral("/./patients.fdb");
+    Program p(m_config, {m_patients, alias}, kCodes);
+    p.show();
+    p.extract(QDate(2025, 2, 1), QDate(2025, 2, 28));
+    QCOMPARE(p.gridRows(), 4);
+    const QAbstractItemModel *model = p.window->DBGrid1->model();
+    QStringList tooltips;
+    for (int row = 0; row < 4; ++row)
+        tooltips << model->index(row, InvoiceTable::ColNumero).data(Qt::ToolTipRole).toString();
+    const QString twice = QStringLiteral("Fattura presente due volte (archivio %1)");
+    // Date, number, then the order of reading: the first database's copy first.
+    QCOMPARE(tooltips, (QStringList{twice.arg(alias), twice.arg(m_patients), twice.arg(alias), twice.arg(m_patients)}));
+    QVERIFY(p.window->LabelRiepilogo->text().endsWith(QStringLiteral("     Doppie: 4")));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -3,6 +3,7 @@
 #include "settings/PeriodPresets.h"
 #include "app/WaitCursor.h"
 #include "data/TDataModule1.h"
+#include "firebird/IBDatabase.h"
 #include "models/InvoiceModel.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -28,7 +29,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
 
 TFormMain *FormMain = nullptr;
 
@@ -61,11 +61,12 @@ QDateEdit *makeDatePicker(QWidget *parent, const QString &name, int left, int to
     return picker;
 }
 
-// The grid's cells (DBGrid1DrawColumnCell): the column of the field "cf"
-// keeps its own background, red where the tax code is missing, in every row,
-// the selected and current cell included, where a line in the selection's
-// colour round the cell marks it. The other columns show the selection as
-// usual.
+// The grid's cells (DBGrid1DrawColumnCell): a cell with a background of its
+// own (the column of the field "cf" in every row: red where the tax code is
+// missing, orange where it cannot be right; the number of an invoice counted
+// twice, orange) keeps it in every row, the selected and current cell
+// included, where a line in the selection's colour round the cell marks it.
+// The other cells show the selection as usual.
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -73,8 +74,7 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        if (index.column() < 0 || index.column() >= InvoiceTable::ColumnCount
-            || std::strcmp(InvoiceTable::field(index.column()).name, "cf") != 0) {
+        if (!index.data(Qt::BackgroundRole).isValid()) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -180,7 +180,14 @@ void TFormMain::createControls()
 
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setModel(new InvoiceModel(m_dm.dxMemDataFatture, this));
+    m_invoiceModel = new InvoiceModel(m_dm.dxMemDataFatture, this);
+    if (m_dm.listDB) {
+        QStringList sources;
+        for (const auto &database : *m_dm.listDB)
+            sources << database->DatabaseName();
+        m_invoiceModel->setSourceNames(sources);
+    }
+    DBGrid1->setModel(m_invoiceModel);
     DBGrid1->setItemDelegate(new GridCellDelegate(DBGrid1));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -448,7 +455,8 @@ void TFormMain::keepRepainting()
 void TFormMain::updateSummary()
 {
     const InvoiceTable &table = m_dm.dxMemDataFatture;
-    qint64 totale = 0;
+    // Each total fits in 64 bits; their sum over a whole table need not.
+    __int128 totale = 0;
     int withoutCf = 0;
     for (const InvoiceRecord &r : table.records()) {
         totale += r.totale();
@@ -456,8 +464,14 @@ void TFormMain::updateSummary()
             ++withoutCf;
     }
     const QLocale locale;
-    LabelRiepilogo->setText(QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
-                                .arg(table.size())
-                                .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
-                                .arg(withoutCf));
+    QString summary = QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
+                          .arg(table.size())
+                          .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
+                          .arg(withoutCf);
+    const InvoiceChecks &checks = m_invoiceModel->checks();
+    if (checks.invalidTaxCodeCount() > 0)
+        summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());
+    if (checks.duplicateCount() > 0)
+        summary += QStringLiteral("     Doppie: %1").arg(checks.duplicateCount());
+    LabelRiepilogo->setText(summary);
 }

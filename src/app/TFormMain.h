@@ -11,6 +11,7 @@ class QLabel;
 class QPushButton;
 class QTableView;
 class TDataModule1;
+class InvoiceModel;
 class TConfigDlg;
 
 // The program's working window: heading, period, extraction, review, export.
@@ -72,6 +73,7 @@ private:
     void keepRepainting();
 
     TDataModule1 &m_dm;
+    InvoiceModel *m_invoiceModel = nullptr;
     bool m_quitRequested = false;
     bool m_columnsSet = false;
     // True while an extraction runs: the window then repaints and shows its

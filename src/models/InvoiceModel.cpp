@@ -5,6 +5,8 @@
 #include <QColor>
 
 namespace {
+const QColor kRejected(255, 165, 0);
+
 QString currency(const QLocale &locale, qint64 amount)
 {
     return locale.toCurrencyString(double(amount) / double(kMoneyScale));
@@ -20,10 +22,21 @@ QString text(const FixedText<N> &value)
 InvoiceModel::InvoiceModel(const InvoiceTable &table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
 {
     connect(&table, &InvoiceTable::aboutToReset, this, &InvoiceModel::beginResetModel);
-    connect(&table, &InvoiceTable::reset, this, &InvoiceModel::endResetModel);
+    connect(&table, &InvoiceTable::reset, this, [this] {
+        check();
+        endResetModel();
+    });
     connect(&table, &InvoiceTable::rowsAboutToBeAppended, this,
             [this](qsizetype first, qsizetype last) { beginInsertRows({}, int(first), int(last)); });
-    connect(&table, &InvoiceTable::rowsAppended, this, &InvoiceModel::endInsertRows);
+    connect(&table, &InvoiceTable::rowsAppended, this, [this] {
+        check();
+        endInsertRows();
+    });
+}
+
+void InvoiceModel::check()
+{
+    m_checks = InvoiceChecks(m_table.records());
 }
 
 void InvoiceModel::setDisplayLocale(const QLocale &locale)
@@ -76,9 +89,30 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return displayText(index.row(), index.column());
     case Qt::BackgroundRole:
-        // A missing tax code stands out in red.
-        if (index.column() == InvoiceTable::ColCf)
-            return m_table.at(index.row()).cf.isEmpty() ? QColor(255, 0, 0) : QColor(255, 255, 255);
+        // A missing tax code stands out in red; what the accounting package
+        // would reject, in orange.
+        if (index.column() == InvoiceTable::ColCf) {
+            if (m_table.at(index.row()).cf.isEmpty())
+                return QColor(255, 0, 0);
+            if (m_checks.taxCodeProblem(index.row()) != TaxCodeProblem::None)
+                return kRejected;
+            return QColor(255, 255, 255);
+        }
+        if (index.column() == InvoiceTable::ColNumero && m_checks.duplicateOf(index.row()) >= 0)
+            return kRejected;
+        return {};
+    case Qt::ToolTipRole:
+        if (index.column() == InvoiceTable::ColCf) {
+            const TaxCodeProblem problem = m_checks.taxCodeProblem(index.row());
+            return problem == TaxCodeProblem::None ? QVariant() : QVariant(taxCodeProblemText(problem));
+        }
+        if (index.column() == InvoiceTable::ColNumero) {
+            const qsizetype other = m_checks.duplicateOf(index.row());
+            if (other < 0)
+                return {};
+            return QStringLiteral("Fattura presente due volte (archivio %1)")
+                .arg(m_sourceNames.value(m_table.at(other).source));
+        }
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == InvoiceTable::ColNumero

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "records/InvoiceChecks.h"
 #include "records/InvoiceTable.h"
 
 #include <QAbstractTableModel>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 // The invoice table as the main grid shows it, read-only: dates and amounts
-// in the user's formats, a missing tax code in red. Follows the table's
-// signals: one reset per extraction.
+// in the user's formats, a missing tax code in red, a tax code that cannot be
+// right and the number of an invoice counted twice in orange, with a tooltip
+// that says why. Follows the table's signals: one reset per extraction, after
+// which the table is checked once.
 class InvoiceModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -29,7 +33,17 @@ public:
     // The text of a cell as the grid shows it.
     QString displayText(qsizetype row, int column) const;
 
+    // Names of the databases the records were read from, in list order, for
+    // the tooltip of an invoice counted twice.
+    void setSourceNames(const QStringList &names) { m_sourceNames = names; }
+    // The checks of the table as it stands.
+    const InvoiceChecks &checks() const { return m_checks; }
+
 private:
+    void check();
+
     const InvoiceTable &m_table;
     QLocale m_locale;
+    QStringList m_sourceNames;
+    InvoiceChecks m_checks;
 };
