@@ -78,7 +78,7 @@ std::pair<Seconds, Seconds> bestOfAlternating(const std::function<void()> &measu
     return {bestMeasured, bestFloor};
 }
 
-void out(const QString &line)
+void printLine(const QString &line)
 {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
@@ -101,7 +101,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     requireNoMessage(prompter, "start-up");
     if (!dm.listDB || dm.listDB->empty() || !dm.MTableAssIntest.hasCurrent())
         throw TolmError(QStringLiteral("Tolm.ini in %1 names no patient database or no heading").arg(folder));
-    out(QStringLiteral("databases=%1 heading=%2 sezionale=%3 period=%4..%5")
+    printLine(QStringLiteral("databases=%1 heading=%2 sezionale=%3 period=%4..%5")
             .arg(dm.listDB->size())
             .arg(dm.MTableAssIntest.currentSigla(), dm.MTableAssIntest.currentSezionale(),
                  from.toString(Qt::ISODate), to.toString(Qt::ISODate)));
@@ -121,8 +121,8 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     if (held == 0)
         throw TolmError(QStringLiteral("the extraction found no invoice"));
     const double bytesPerInvoice = double(heapAfter - heapBefore) / double(held);
-    out(QStringLiteral("first_extraction_s=%1 (into the empty table)").arg(firstExtraction, 0, 'f', 3));
-    out(QStringLiteral("heap_growth_bytes=%1 rss_growth_bytes=%2 sizeof_record=%3 rss_per_invoice=%4")
+    printLine(QStringLiteral("first_extraction_s=%1 (into the empty table)").arg(firstExtraction, 0, 'f', 3));
+    printLine(QStringLiteral("heap_growth_bytes=%1 rss_growth_bytes=%2 sizeof_record=%3 rss_per_invoice=%4")
             .arg(heapAfter - heapBefore)
             .arg(rssAfter - rssBefore)
             .arg(sizeof(InvoiceRecord))
@@ -144,7 +144,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     requireNoMessage(prompter, "extraction");
     if (fetched != held || dm.dxMemDataFatture.size() != held)
         throw TolmError(QStringLiteral("the fetch loop read %1 rows, the extraction %2").arg(fetched).arg(held));
-    out(QStringLiteral("extraction_s=%1 fetch_loop_s=%2 (best of %3; cpu %4 s and %5 s, ratio %6)")
+    printLine(QStringLiteral("extraction_s=%1 fetch_loop_s=%2 (best of %3; cpu %4 s and %5 s, ratio %6)")
             .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3).arg(kRuns)
             .arg(extraction.cpu, 0, 'f', 3).arg(fetchLoop.cpu, 0, 'f', 3)
             .arg(extraction.cpu / fetchLoop.cpu, 0, 'f', 3));
@@ -158,7 +158,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
                           flagged = found.invalidTaxCodeCount() + found.duplicateCount();
                       }));
     }
-    out(QStringLiteral("checks_s=%1 flagged=%2 (best of %3; %4 of the extraction)")
+    printLine(QStringLiteral("checks_s=%1 flagged=%2 (best of %3; %4 of the extraction)")
             .arg(checks.wall, 0, 'f', 3).arg(flagged).arg(kRuns)
             .arg(checks.wall / extraction.wall, 0, 'f', 3));
 
@@ -177,28 +177,28 @@ int run(const QString &folder, const QDate &from, const QDate &to)
         [&] { dm.EstraiDati(2, QDate(), QDate()); },
         [&] { plainWrite(exportFolder, QStringLiteral("plain-write.csv"), content); });
     requireNoMessage(prompter, "export");
-    out(QStringLiteral("export_s=%1 plain_write_s=%2 file_bytes=%3 (best of %4)")
+    printLine(QStringLiteral("export_s=%1 plain_write_s=%2 file_bytes=%3 (best of %4)")
             .arg(exportTime.wall, 0, 'f', 3).arg(plainTime.wall, 0, 'f', 3).arg(content.size()).arg(kRuns));
     QFile::remove(exportFolder + QStringLiteral("/plain-write.csv"));
 
     // The grid of the main window.
     const GridTiming grid = measureGridResetPaint(dm, from, to);
     requireNoMessage(prompter, "grid");
-    out(QStringLiteral("grid_view_reset_ms=%1").arg(grid.viewResetMs, 0, 'f', 1));
-    out(QStringLiteral("grid_reset_paint_ms=%1").arg(grid.totalMs, 0, 'f', 1));
+    printLine(QStringLiteral("grid_view_reset_ms=%1").arg(grid.viewResetMs, 0, 'f', 1));
+    printLine(QStringLiteral("grid_reset_paint_ms=%1").arg(grid.totalMs, 0, 'f', 1));
 
     // The window during the extraction: the event loop's longest pause.
     const UiGap gap = measureUiGap(dm, from, to);
     requireNoMessage(prompter, "window");
-    out(QStringLiteral("ui_loop_runs=%1").arg(gap.loopRuns));
-    out(QStringLiteral("ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
+    printLine(QStringLiteral("ui_loop_runs=%1").arg(gap.loopRuns));
+    printLine(QStringLiteral("ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
 
-    out(QStringLiteral("checks_ms=%1").arg(checks.wall * 1000.0, 0, 'f', 1));
+    printLine(QStringLiteral("checks_ms=%1").arg(checks.wall * 1000.0, 0, 'f', 1));
 
-    out(QStringLiteral("invoices=%1").arg(held));
-    out(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));
-    out(QStringLiteral("export_ratio=%1").arg(exportTime.wall / plainTime.wall, 0, 'f', 3));
-    out(QStringLiteral("bytes_per_invoice=%1").arg(bytesPerInvoice, 0, 'f', 1));
+    printLine(QStringLiteral("invoices=%1").arg(held));
+    printLine(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));
+    printLine(QStringLiteral("export_ratio=%1").arg(exportTime.wall / plainTime.wall, 0, 'f', 3));
+    printLine(QStringLiteral("bytes_per_invoice=%1").arg(bytesPerInvoice, 0, 'f', 1));
     return 0;
 }
 } // namespace

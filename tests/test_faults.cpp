@@ -535,7 +535,7 @@ void TestFaults::noTransactionLeftOpen()
     IBTransaction transaction;
     monitor.setDatabaseName(FbFixture::serverConnectionString(database));
     monitor.Params() = {QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=") + FbFixture::serverPassword()};
-    monitor.setDefaultTransaction(&transaction);
+    transaction.setDefaultDatabase(&monitor);
     monitor.Open();
     IBDataSet query(&monitor);
     query.setTransaction(&transaction);

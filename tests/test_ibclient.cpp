@@ -35,7 +35,7 @@ struct Connection
         db.Params() << QStringLiteral("user_name=SYSDBA") << QStringLiteral("password=") + password
                     << QStringLiteral("lc_ctype=ISO8859_1");
         tr.Params() << QStringLiteral("read_committed") << QStringLiteral("rec_version") << QStringLiteral("nowait");
-        db.setDefaultTransaction(&tr);
+        tr.setDefaultDatabase(&db);
         ds.setDatabase(&db);
     }
 };
@@ -487,7 +487,7 @@ void TestIBClient::dataSetsFollowWhatTheyRunOn()
     db->Params() << QStringLiteral("user_name=SYSDBA") << QStringLiteral("password=masterkey")
                  << QStringLiteral("lc_ctype=ISO8859_1");
     auto tr = std::make_unique<IBTransaction>();
-    db->setDefaultTransaction(tr.get());
+    tr->setDefaultDatabase(db.get());
     db->Open();
     IBDataSet first(db.get());
     IBDataSet second(db.get());
@@ -525,7 +525,7 @@ void TestIBClient::dataSetsFollowWhatTheyRunOn()
     QCOMPARE(db->DefaultTransaction(), tr.get());
     if (!tr) {
         tr = std::make_unique<IBTransaction>();
-        db->setDefaultTransaction(tr.get());
+        tr->setDefaultDatabase(db.get());
         first.setTransaction(tr.get());
     }
     db->Open();

@@ -1,7 +1,8 @@
 #include "firebird/IBDatabase.h"
 
+#include "firebird/IBTransaction.h" // complete type for the guarded pointer
+
 #include "firebird/FbClient.h"
-#include "firebird/IBTransaction.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
@@ -59,8 +60,6 @@ IBTransaction *IBDatabase::DefaultTransaction() const
 void IBDatabase::setDefaultTransaction(IBTransaction *transaction)
 {
     m_defaultTransaction = transaction;
-    if (transaction && transaction->DefaultDatabase() != this)
-        transaction->setDefaultDatabase(this);
 }
 
 QByteArray IBDatabase::buildDpb(int *dialect, Charset *charset) const

@@ -65,8 +65,8 @@ public:
     int DBSQLDialect() const { return m_databaseDialect; }
 
     // The transaction the connection's datasets use unless given another.
-    // Linked both ways: setting it also makes this connection the
-    // transaction's default database.
+    // The transaction makes the link both ways when it is given this
+    // connection as its default database (IBTransaction::setDefaultDatabase).
     IBTransaction *DefaultTransaction() const;
     void setDefaultTransaction(IBTransaction *transaction);
 
