@@ -468,7 +468,7 @@ void TFormMain::updateSummary()
                           .arg(table.size())
                           .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
                           .arg(withoutCf);
-    const InvoiceChecks &checks = m_invoiceModel->checks();
+    const InvoiceChecks &checks = table.checks();
     if (checks.invalidTaxCodeCount() > 0)
         summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());
     if (checks.duplicateCount() > 0)

@@ -22,21 +22,10 @@ QString text(const FixedText<N> &value)
 InvoiceModel::InvoiceModel(const InvoiceTable &table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
 {
     connect(&table, &InvoiceTable::aboutToReset, this, &InvoiceModel::beginResetModel);
-    connect(&table, &InvoiceTable::reset, this, [this] {
-        check();
-        endResetModel();
-    });
+    connect(&table, &InvoiceTable::reset, this, &InvoiceModel::endResetModel);
     connect(&table, &InvoiceTable::rowsAboutToBeAppended, this,
             [this](qsizetype first, qsizetype last) { beginInsertRows({}, int(first), int(last)); });
-    connect(&table, &InvoiceTable::rowsAppended, this, [this] {
-        check();
-        endInsertRows();
-    });
-}
-
-void InvoiceModel::check()
-{
-    m_checks = InvoiceChecks(m_table.records());
+    connect(&table, &InvoiceTable::rowsAppended, this, &InvoiceModel::endInsertRows);
 }
 
 void InvoiceModel::setDisplayLocale(const QLocale &locale)
@@ -94,20 +83,20 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
         if (index.column() == InvoiceTable::ColCf) {
             if (m_table.at(index.row()).cf.isEmpty())
                 return QColor(255, 0, 0);
-            if (m_checks.taxCodeProblem(index.row()) != TaxCodeProblem::None)
+            if (m_table.checks().taxCodeProblem(index.row()) != TaxCodeProblem::None)
                 return kRejected;
             return QColor(255, 255, 255);
         }
-        if (index.column() == InvoiceTable::ColNumero && m_checks.duplicateOf(index.row()) >= 0)
+        if (index.column() == InvoiceTable::ColNumero && m_table.checks().duplicateOf(index.row()) >= 0)
             return kRejected;
         return {};
     case Qt::ToolTipRole:
         if (index.column() == InvoiceTable::ColCf) {
-            const TaxCodeProblem problem = m_checks.taxCodeProblem(index.row());
+            const TaxCodeProblem problem = m_table.checks().taxCodeProblem(index.row());
             return problem == TaxCodeProblem::None ? QVariant() : QVariant(taxCodeProblemText(problem));
         }
         if (index.column() == InvoiceTable::ColNumero) {
-            const qsizetype other = m_checks.duplicateOf(index.row());
+            const qsizetype other = m_table.checks().duplicateOf(index.row());
             if (other < 0)
                 return {};
             return QStringLiteral("Fattura presente due volte (archivio %1)")

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "records/InvoiceChecks.h"
 #include "records/InvoiceTable.h"
 
 #include <QAbstractTableModel>
@@ -11,8 +10,7 @@
 // The invoice table as the main grid shows it, read-only: dates and amounts
 // in the user's formats, a missing tax code in red, a tax code that cannot be
 // right and the number of an invoice counted twice in orange, with a tooltip
-// that says why. Follows the table's signals: one reset per extraction, after
-// which the table is checked once.
+// that says why. Follows the table's signals: one reset per extraction.
 class InvoiceModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -36,14 +34,9 @@ public:
     // Names of the databases the records were read from, in list order, for
     // the tooltip of an invoice counted twice.
     void setSourceNames(const QStringList &names) { m_sourceNames = names; }
-    // The checks of the table as it stands.
-    const InvoiceChecks &checks() const { return m_checks; }
 
 private:
-    void check();
-
     const InvoiceTable &m_table;
     QLocale m_locale;
     QStringList m_sourceNames;
-    InvoiceChecks m_checks;
 };

@@ -53,12 +53,14 @@ void InvoiceTable::appendNow(const InvoiceRecord &record)
         emit aboutToReset();
         m_open = true;
         m_records.push_back(record);
+        m_checks = InvoiceChecks(m_records);
         emit reset();
         return;
     }
     const qsizetype row = size();
     emit rowsAboutToBeAppended(row, row);
     m_records.push_back(record);
+    m_checks = InvoiceChecks(m_records);
     emit rowsAppended();
 }
 
@@ -77,6 +79,7 @@ void InvoiceTable::endFill()
     if (!m_filling)
         return;
     putInOrder();
+    m_checks = InvoiceChecks(m_records);
     m_filling = false;
     emit reset();
 }
@@ -84,6 +87,7 @@ void InvoiceTable::endFill()
 void InvoiceTable::releaseRecords()
 {
     std::vector<InvoiceRecord>().swap(m_records);
+    m_checks = InvoiceChecks();
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/InvoiceChecks.h"
 #include "records/InvoiceRecord.h"
 
 #include <QObject>
@@ -62,6 +63,9 @@ public:
     bool isEmpty() const { return m_records.empty(); }
     const InvoiceRecord &at(qsizetype row) const { return m_records[size_t(row)]; }
     const std::vector<InvoiceRecord> &records() const { return m_records; }
+    // What the accounting package would reject in the records, checked once
+    // they stand in place (at the end of a filling, after an append).
+    const InvoiceChecks &checks() const { return m_checks; }
 
     // Columns of the table: ColumnCount once opened, else none.
     int columnCount() const { return m_open ? ColumnCount : 0; }
@@ -92,6 +96,7 @@ private:
     size_t m_stagedInLast = kStagingBlock;
 
     std::vector<InvoiceRecord> m_records;
+    InvoiceChecks m_checks;
     bool m_open = false;
     bool m_filling = false;
 };
