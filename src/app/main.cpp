@@ -1,5 +1,6 @@
 #include "app/ProgramWiring.h"
 #include "app/QtPrompter.h"
+#include "app/SignalEnd.h"
 #include "app/TFormMain.h"
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(programTitle());
     QApplication::setApplicationDisplayName(programTitle());
+    SignalEnd signalEnd; // before the data module's first attach
     QtPrompter prompter;
     Prompter::setCurrent(&prompter);
 

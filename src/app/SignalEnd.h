@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// SIGTERM, SIGINT and SIGHUP (logout, shutdown, kill, a service manager, a
+// closed terminal) end the program as closing the main window does: open
+// dialogs and message boxes are cancelled and the event loop ends, so the
+// windows and then the data module are destroyed as usual.
+//
+// The handlers only write a byte to a socket pair; a QSocketNotifier on the
+// other end brings the request into the event loop. A signal that comes while
+// a database call or the export runs is served once that step has ended.
+// The database engine is kept from shutting itself down on SIGINT and SIGTERM
+// (FbClient::refuseSignalShutdown); the handlers go in before the first
+// attach, and the engine, which puts its own on top of them, still calls
+// them. Where the engine takes a signal by itself, its refused shutdown ends
+// the program the same way.
+//
+// A display that goes away is another matter: Qt's xcb platform calls
+// exit(1) from the event loop. None of the program's own objects is
+// destroyed then; the engine's exit handler shuts it down (that shutdown is
+// not refused) and the operating system releases the rest. Refusing the
+// signal shutdown keeps a signal of the same logout from running a second
+// engine shutdown beside that one, which crashed or spun.
+//
+// Create one, after the application object and before the data module. The
+// handlers stay for the rest of the process, so a signal during the ending
+// itself changes nothing.
+class SignalEnd : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalEnd(QObject *parent = nullptr);
+    ~SignalEnd() override;
+    SignalEnd(const SignalEnd &) = delete;
+    SignalEnd &operator=(const SignalEnd &) = delete;
+
+private:
+    void readSignal();
+    void endProgram();
+
+    QSocketNotifier *m_notifier = nullptr;
+    bool m_requested = false;
+};
