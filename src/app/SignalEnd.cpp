@@ -10,6 +10,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <system_error>
+#include <thread>
+
+#include <pthread.h>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,6 +39,16 @@ void wake()
 void onSignal(int)
 {
     wake();
+}
+
+// The thread that takes the signals, blocked everywhere else.
+void takeSignals(sigset_t taken)
+{
+    for (;;) {
+        int number = 0;
+        if (::sigwait(&taken, &number) == 0)
+            wake();
+    }
 }
 
 // Cancels a modal dialog shown after the end was asked for (an error box
@@ -68,12 +82,30 @@ SignalEnd::SignalEnd(QObject *parent)
     m_notifier = new QSocketNotifier(g_socket[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalEnd::readSignal);
 
+    // A handler that runs on the main thread breaks off the call it was in
+    // (poll, say) with EINTR, and errno keeps that. When Qt then calls
+    // exit() on a lost display, the engine's exit-time shutdown loops for
+    // ever on a stale EINTR. So the main thread, and every thread started
+    // from it later (the engine's too), blocks these signals; one thread of
+    // our own takes them with sigwait(). The handlers stay for threads that
+    // started before this point (Qt's connection to the display) and for
+    // the case that this thread could not start.
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : kSignals)
+    sigset_t taken;
+    sigemptyset(&taken);
+    for (const int number : kSignals) {
         ::sigaction(number, &action, nullptr);
+        sigaddset(&taken, number);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &taken, nullptr);
+    try {
+        std::thread(takeSignals, taken).detach();
+    } catch (const std::system_error &) {
+        ::pthread_sigmask(SIG_UNBLOCK, &taken, nullptr);
+    }
     FbClient::refuseSignalShutdown(wake);
 }
 

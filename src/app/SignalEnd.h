@@ -9,25 +9,26 @@ class QSocketNotifier;
 // dialogs and message boxes are cancelled and the event loop ends, so the
 // windows and then the data module are destroyed as usual.
 //
-// The handlers only write a byte to a socket pair; a QSocketNotifier on the
-// other end brings the request into the event loop. A signal that comes while
-// a database call or the export runs is served once that step has ended.
-// The database engine is kept from shutting itself down on SIGINT and SIGTERM
-// (FbClient::refuseSignalShutdown); the handlers go in before the first
-// attach, and the engine, which puts its own on top of them, still calls
-// them. Where the engine takes a signal by itself, its refused shutdown ends
-// the program the same way.
+// A thread of our own takes the signals (the main thread and the threads it
+// starts later block them) and writes a byte to a socket pair; a
+// QSocketNotifier on the other end brings the request into the event loop.
+// Handlers that do nothing but that write cover the threads that started
+// earlier. A signal that comes while a database call or the export runs is
+// served once that step has ended.
+//
+// The database engine is kept from shutting itself down on SIGINT and
+// SIGTERM (FbClient::refuseSignalShutdown); where it takes such a signal
+// itself (its own handlers go in at the first attach, on top of ours), the
+// refused shutdown ends the program the same way.
 //
 // A display that goes away is another matter: Qt's xcb platform calls
 // exit(1) from the event loop. None of the program's own objects is
-// destroyed then; the engine's exit handler shuts it down (that shutdown is
-// not refused) and the operating system releases the rest. Refusing the
-// signal shutdown keeps a signal of the same logout from running a second
-// engine shutdown beside that one, which crashed or spun.
+// destroyed then; the engine's exit-time shutdown (not refused) releases the
+// attachments and the operating system the rest.
 //
 // Create one, after the application object and before the data module. The
-// handlers stay for the rest of the process, so a signal during the ending
-// itself changes nothing.
+// handlers and the thread stay for the rest of the process, so a signal
+// during the ending itself changes nothing.
 class SignalEnd : public QObject
 {
     Q_OBJECT
