@@ -64,10 +64,11 @@ echo "EXIT $?"
 )SH";
 
 // $1 the program. After an extraction, SIGTERM to the program and to the X
-// server at once, as a logout does.
+// server at once, as a logout does. When Qt's exit() comes first, nothing is
+// freed, so a sanitizer build would only count every object as leaked.
 const char kDisplayLossScript[] = R"SH(
 cd "$(dirname "$1")"
-"$1" &
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "$1" &
 pid=$!
 w=$(wait_window "Esportazione Dati Tolm") || fail "the main window did not appear"
 sleep 0.5
@@ -197,6 +198,7 @@ void TestSignals::signalWithDisplayLoss()
         // went first; 128 and above is a death by a signal (a crash).
         const int status = output.mid(at + 5).section(QLatin1Char('\n'), 0, 0).toInt();
         QVERIFY2(status < 128, qPrintable(output));
+        QVERIFY2(!output.contains(QLatin1String("AddressSanitizer")), qPrintable(output));
         QCOMPARE(readWholeFile(ini), settings);
     }
 }
