@@ -22,11 +22,12 @@ namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-// [0] is read by the event loop, [1] written by the handlers. Opened once
-// and never closed: a handler may run until the process has ended.
+// [0] is read by the event loop, [1] written on a signal. Opened once
+// and never closed: a signal may come until the process has ended.
 int g_socket[2] = {-1, -1};
 
-// Async-signal-safe; also run on the database engine's thread.
+// Async-signal-safe: run by the handlers, by the thread that takes the
+// signals and by the database engine on its own thread.
 void wake()
 {
     const int savedErrno = errno;
