@@ -3,60 +3,18 @@
 // xdotool as a user drives it: mouse clicks on the buttons and Return on the
 // message boxes.
 #include "support/FbFixture.h"
+#include "support/ProgramUnderXvfb.h"
 #include "support/TestFolder.h"
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using FbFixture::Invoice;
 
 namespace {
-
-// Shell functions shared by the scripts; they run inside xvfb-run, with the
-// program started in the background as $pid.
-const char kHelpers[] = R"SH(
-set -u
-# Prints the id of the first visible window whose title matches $1; fails
-# after 30 s or as soon as the program has ended.
-wait_window() {
-  for _ in $(seq 1 300); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-    if [ -n "$w" ]; then echo "$w"; return 0; fi
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
-# Waits up to 30 s until no visible window's title matches $1.
-wait_gone() {
-  for _ in $(seq 1 300); do
-    [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-# Answers the message box $1 with Return, as a user at the keyboard.
-press_return() {
-  xdotool mousemove --window "$1" 20 20
-  xdotool windowfocus "$1" 2>/dev/null || true
-  sleep 0.3
-  xdotool key Return
-}
-# The embedded database engine may hold SIGTERM back: SIGKILL after 1 s.
-finish() {
-  kill -TERM "$pid" 2>/dev/null || true
-  for _ in $(seq 1 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-fail() { echo "FAILED: $1"; finish; exit 1; }
-)SH";
 
 // Starts the program, opens and closes the settings dialog, extracts,
 // exports and answers "Esportazione Terminata". Every window has exactly its
@@ -119,25 +77,11 @@ const QByteArray kHeader = "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N
                            "INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;"
                            "COD STATO;TEL;FAX;EMAIL\r\n";
 
-// Copies the program into folder; returns its path there.
-QString installProgram(const QString &folder)
-{
-    const QString target = QDir(folder).filePath(QStringLiteral("tolm-export"));
-    if (!QFile::copy(QStringLiteral(TOLM_BINARY_PATH), target))
-        return QString();
-    return target;
-}
-
 } // namespace
 
 class TestProgram : public QObject
 {
     Q_OBJECT
-
-private:
-    // Runs one of the scripts around the program under a fresh Xvfb server;
-    // returns what it printed.
-    QString runUnderXvfb(const char *script, const QString &program);
 
 private slots:
     void init();
@@ -147,43 +91,15 @@ private slots:
 
 void TestProgram::init()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+    if (!ProgramUnderXvfb::available())
         QSKIP("xvfb-run or xdotool is missing");
-}
-
-QString TestProgram::runUnderXvfb(const char *script, const QString &program)
-{
-    QTemporaryDir scriptDir;
-    if (!scriptDir.isValid())
-        return QStringLiteral("no temporary folder");
-    const QString scriptPath = scriptDir.filePath(QStringLiteral("drive.sh"));
-    writeWholeFile(scriptPath, QByteArray(kHelpers) + script);
-
-    QProcess xvfb;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the real window system
-    env.remove(QStringLiteral("DISPLAY"));
-    xvfb.setProcessEnvironment(env);
-    xvfb.setProcessChannelMode(QProcess::MergedChannels);
-    xvfb.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
-                                            QStringLiteral("-screen 0 1024x768x24"), QStringLiteral("bash"),
-                                            scriptPath, program});
-    if (!xvfb.waitForFinished(60000)) {
-        // Ends xvfb-run, which takes its X server down; the script's own
-        // program is ended by the script's bounded waits.
-        xvfb.kill();
-        xvfb.waitForFinished(5000);
-        return QStringLiteral("timed out: ") + QString::fromLocal8Bit(xvfb.readAll());
-    }
-    return QString::fromLocal8Bit(xvfb.readAll());
 }
 
 void TestProgram::extractAndExport()
 {
     QTemporaryDir dir(QStringLiteral("/tmp/tolm-program-XXXXXX"));
     QVERIFY(dir.isValid());
-    const QString program = installProgram(dir.path());
+    const QString program = ProgramUnderXvfb::installProgram(dir.path());
     QVERIFY(!program.isEmpty());
 
     const QString config = dir.filePath(QStringLiteral("config.fdb"));
@@ -224,7 +140,7 @@ void TestProgram::extractAndExport()
                        .arg(config, patients, out)
                        .toUtf8());
 
-    const QString output = runUnderXvfb(kExportScript, program);
+    const QString output = ProgramUnderXvfb::run(kExportScript, {program});
     QVERIFY2(output.contains(QLatin1String("DONE")), qPrintable(output));
 
     const QByteArray day = today.toString(QStringLiteral("ddMMyy")).toLatin1();
@@ -244,10 +160,10 @@ void TestProgram::withoutSettingsFileShowsMessageAndEnds()
 {
     QTemporaryDir dir(QStringLiteral("/tmp/tolm-program-XXXXXX"));
     QVERIFY(dir.isValid());
-    const QString program = installProgram(dir.path());
+    const QString program = ProgramUnderXvfb::installProgram(dir.path());
     QVERIFY(!program.isEmpty());
 
-    const QString output = runUnderXvfb(kNoSettingsScript, program);
+    const QString output = ProgramUnderXvfb::run(kNoSettingsScript, {program});
     QVERIFY2(output.contains(QLatin1String("EXIT 0")), qPrintable(output));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Tolm.ini"))));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

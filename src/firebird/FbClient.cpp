@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -27,6 +28,21 @@ Loader &loader()
 {
     static Loader *l = new Loader; // never destroyed: handles may outlive statics
     return *l;
+}
+
+std::atomic<void (*)()> g_signalNotice{nullptr};
+
+// Run by the client for every shutdown it is asked for; any answer but 0
+// refuses one.
+int confirmShutdown(const int reason, const int mask, void *)
+{
+    if (!(mask & fb_shut_confirmation) || reason != fb_shutrsn_signal)
+        return 0;
+    void (*notice)() = g_signalNotice.load();
+    if (!notice)
+        return 0;
+    notice();
+    return 1;
 }
 
 template <typename F>
@@ -92,7 +108,19 @@ FbClient::FbClient(const QString &libraryName)
     resolve(library, "isc_dsql_fetch", dsql_fetch, libraryName);
     resolve(library, "isc_dsql_free_statement", dsql_free_statement, libraryName);
     resolve(library, "fb_interpret", interpret, libraryName);
+
+    // Older clients lack it; they shut down on a signal as they always did.
+    using ShutdownCallback = decltype(::fb_shutdown_callback);
+    if (auto *shutdownCallback = reinterpret_cast<ShutdownCallback *>(library.resolve("fb_shutdown_callback"))) {
+        ISC_STATUS_ARRAY status = {};
+        shutdownCallback(status, confirmShutdown, fb_shut_confirmation, nullptr);
+    }
     // Not unloaded here nor later: the entry points stay valid for the process.
+}
+
+void FbClient::refuseSignalShutdown(void (*notice)())
+{
+    g_signalNotice.store(notice);
 }
 
 QString FbClient::errorMessage(const ISC_STATUS *status) const

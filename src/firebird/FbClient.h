@@ -34,6 +34,16 @@ public:
 
     const QString &name() const { return m_name; }
 
+    // The embedded engine puts its own handlers on SIGINT and SIGTERM at the
+    // first attach (they call the handler that was there before them too) and
+    // on such a signal shuts itself down under the program: every attachment
+    // dies, the process goes on. A program that ends by itself on these
+    // signals calls this, before or after loading: from then on the client
+    // refuses a shutdown for a signal and calls notice instead, on the
+    // engine's own thread. Shutdowns for other reasons (exit(), the end of
+    // the process) go ahead. nullptr lets the engine shut down again.
+    static void refuseSignalShutdown(void (*notice)());
+
     // The client's own message for a status vector: the lines fb_interpret
     // gives, joined with "\n". Empty when the vector holds no error.
     QString errorMessage(const ISC_STATUS *status) const;
