@@ -106,9 +106,9 @@ struct Program
         QTest::mouseClick(window->Button1, Qt::LeftButton);
     }
     int gridRows() const { return window->DBGrid1->model()->rowCount(); }
-    // Clicks the cell, so that it is current and selected, and returns the
-    // colour painted right of its text, inside the focus frame.
-    QColor selectAndProbe(int row, int column)
+    // Clicks the cell, so that it becomes current and selected; an invalid
+    // index when the window could not be made active.
+    QModelIndex clickCell(int row, int column)
     {
         TFormMain &w = *window;
         w.activateWindow();
@@ -117,13 +117,16 @@ struct Program
         w.DBGrid1->setFocus();
         const QModelIndex cell = w.DBGrid1->model()->index(row, column);
         QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, w.DBGrid1->visualRect(cell).center());
-        if (w.DBGrid1->currentIndex() != cell || !w.DBGrid1->selectionModel()->isSelected(cell))
-            return {};
-        const QRect rect = w.DBGrid1->visualRect(cell);
+        return cell;
+    }
+    // The colour painted right of the cell's text, inside the focus frame.
+    QString paintedColour(const QModelIndex &cell) const
+    {
+        const QRect rect = window->DBGrid1->visualRect(cell);
         const QPoint probe(rect.right() - 4, rect.center().y());
-        const QImage pixels = w.DBGrid1->viewport()->grab().toImage();
+        const QImage pixels = window->DBGrid1->viewport()->grab().toImage();
         const qreal scale = pixels.devicePixelRatio();
-        return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale)));
+        return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
     }
     QStringList cfColours() const
     {
@@ -694,20 +697,11 @@ void TestMainWindow::taxCodeCellKeepsItsColourWhenSelected()
     p.extract(QDate(2025, 2, 1), QDate(2025, 2, 28));
     QCOMPARE(p.gridRows(), 2);
 
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.DBGrid1->setFocus();
-    const QModelIndex cell = w.DBGrid1->model()->index(row, column);
-    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, w.DBGrid1->visualRect(cell).center());
+    const QModelIndex cell = p.clickCell(row, column);
+    QVERIFY(cell.isValid());
     QCOMPARE(w.DBGrid1->currentIndex(), cell);
     QVERIFY(w.DBGrid1->selectionModel()->isSelected(cell));
-
-    // Right of the text, inside the focus frame.
-    const QRect rect = w.DBGrid1->visualRect(cell);
-    const QPoint probe(rect.right() - 4, rect.center().y());
-    const QImage pixels = w.DBGrid1->viewport()->grab().toImage();
-    const qreal scale = pixels.devicePixelRatio();
-    const QString painted = pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
+    const QString painted = p.paintedColour(cell);
     if (colour.isEmpty()) {
         // The selection's colour, under the style's faint tint of the focus.
         const QColor highlight = w.DBGrid1->palette().color(QPalette::Active, QPalette::Highlight);
@@ -868,9 +862,12 @@ void TestMainWindow::checksMarkTheGrid()
              QStringLiteral("Fatture: 3     Totale: %1     Senza C.F.: 0     C.F. non validi: 1     Doppie: 2")
                  .arg(QLocale().toCurrencyString(30.0)));
 
-    const QModelIndex cell = p.window->DBGrid1->model()->index(row, column);
+    const QModelIndex cell = p.clickCell(row, column);
+    QVERIFY(cell.isValid());
+    QCOMPARE(p.window->DBGrid1->currentIndex(), cell);
+    QVERIFY(p.window->DBGrid1->selectionModel()->isSelected(cell));
     QCOMPARE(cell.data(Qt::ToolTipRole).toString(), tooltip.arg(m_patients));
-    QCOMPARE(p.selectAndProbe(row, column).name(), colour);
+    QCOMPARE(p.paintedColour(cell), colour);
     // The checks inform: the export asks nothing more and writes every row.
     QVERIFY(p.window->Button3->isEnabled());
 }
