@@ -131,6 +131,25 @@ void acceptNextDialog()
     });
 }
 
+// One of the three writers of Tolm.ini at work: the settings dialog's save
+// (Attivita=9), the database list confirmed as it is, or the association of
+// heading 01 changed to 7 and written back. The error it raised, or
+// "<no error>".
+QString writeSettings(TDataModule1 &dm, const QString &action)
+{
+    if (action == QLatin1String("save settings")) {
+        dm.configurazione->FAttivita = QStringLiteral("9");
+        return errorOf([&] { dm.configurazione->salvaconfig(); });
+    }
+    if (action == QLatin1String("database list")) {
+        acceptNextDialog();
+        return errorOf([] { runDatabaseListDialog(nullptr); });
+    }
+    selectHeading(dm, "01");
+    dm.MTableAssIntest.setField(dm.MTableAssIntest.currentRow(), AssociationTable::ColSezionale, QStringLiteral("7"));
+    return errorOf([&] { dm.Riscriviintestazioni(); });
+}
+
 } // namespace
 
 class TestFaults : public QObject
@@ -294,16 +313,7 @@ void TestFaults::settingsCannotBeWritten()
         disk->fill();
     }
 
-    QString error;
-    if (action == QLatin1String("save settings")) {
-        dm->configurazione->FAttivita = QStringLiteral("9");
-        error = errorOf([&] { dm->configurazione->salvaconfig(); });
-    } else if (action == QLatin1String("database list")) {
-        acceptNextDialog();
-        error = errorOf([] { runDatabaseListDialog(nullptr); });
-    } else {
-        error = errorOf([&] { dm->Riscriviintestazioni(); });
-    }
+    const QString error = writeSettings(*dm, action);
     QCOMPARE(error, QStringLiteral("Unable to write to ") + folder.iniPath());
     lockedFolder.reset();
     lockedFile.reset();
@@ -349,19 +359,7 @@ void TestFaults::settingsInLockedFolder()
         QVERIFY(lock->ok());
     }
 
-    QString error;
-    if (action == QLatin1String("save settings")) {
-        dm->configurazione->FAttivita = QStringLiteral("9");
-        error = errorOf([&] { dm->configurazione->salvaconfig(); });
-    } else if (action == QLatin1String("database list")) {
-        acceptNextDialog();
-        error = errorOf([] { runDatabaseListDialog(nullptr); });
-    } else {
-        selectHeading(*dm, "01");
-        dm->MTableAssIntest.setField(dm->MTableAssIntest.currentRow(), AssociationTable::ColSezionale,
-                                     QStringLiteral("7"));
-        error = errorOf([&] { dm->Riscriviintestazioni(); });
-    }
+    const QString error = writeSettings(*dm, action);
     QCOMPARE(error, QStringLiteral("<no error>"));
     lock.reset();
 
