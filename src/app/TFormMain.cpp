@@ -3,7 +3,6 @@
 #include "settings/PeriodPresets.h"
 #include "app/WaitCursor.h"
 #include "data/TDataModule1.h"
-#include "firebird/IBDatabase.h"
 #include "models/InvoiceModel.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -181,12 +180,7 @@ void TFormMain::createControls()
     DBGrid1 = new QTableView(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     m_invoiceModel = new InvoiceModel(m_dm.dxMemDataFatture, this);
-    if (m_dm.listDB) {
-        QStringList sources;
-        for (const auto &database : *m_dm.listDB)
-            sources << database->DatabaseName();
-        m_invoiceModel->setSourceNames(sources);
-    }
+    m_invoiceModel->setSourceNames(m_dm.databaseNames());
     DBGrid1->setModel(m_invoiceModel);
     DBGrid1->setItemDelegate(new GridCellDelegate(DBGrid1));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -287,6 +287,16 @@ void TDataModule1::closeExtraction()
     IBDataSetExport->Close();
 }
 
+QStringList TDataModule1::databaseNames() const
+{
+    QStringList names;
+    if (listDB) {
+        for (const auto &database : *listDB)
+            names << database->DatabaseName();
+    }
+    return names;
+}
+
 ExportSettings TDataModule1::exportSettings() const
 {
     const TConfigurazione &c = *configurazione;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -48,6 +49,10 @@ public:
 
     // What the export needs from the settings in force.
     ExportSettings exportSettings() const;
+
+    // The patient databases' names in list order; empty when no
+    // configuration database is set.
+    QStringList databaseNames() const;
 
     std::unique_ptr<TConfigurazione> configurazione;
 

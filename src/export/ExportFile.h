@@ -2,6 +2,7 @@
 
 #include "records/InvoiceTable.h"
 #include "records/ShortDate.h"
+#include "settings/ExportSettings.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -9,16 +10,6 @@
 #include <QString>
 
 #include <functional>
-
-// What the export takes from the settings: the accounting codes exactly as
-// the settings hold them, the extension flag and the export folder.
-struct ExportSettings
-{
-    QString attivita, registro, iva, inapplicabilita, voceIva, settore, contoDare, contoAvere;
-    QString inapplicabilitaBollo, voceIvaBollo, settoreBollo, contoDareBollo, contoAvereBollo;
-    bool estensioneTXT = false;
-    QString cartellaEsportazione; // ends with the separator once a rule set it
-};
 
 // An amount in ten-thousandths in its shortest decimal form with the
 // locale's decimal separator: 100, 12,5, -30,25, 0,0001.
