@@ -1,7 +1,7 @@
 #include "app/ProgramSetup.h"
 #include "app/ProgramWiring.h"
 #include "app/QtPrompter.h"
-#include "app/SignalEnd.h"
+#include "app/ProgramEnd.h"
 #include "app/TFormMain.h"
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setUpApplication(app);
-    SignalEnd signalEnd; // before the data module's first attach
+    ProgramEnd programEnd; // before the data module's first attach
     QtPrompter prompter;
     Prompter::setCurrent(&prompter);
 

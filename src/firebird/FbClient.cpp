@@ -54,6 +54,16 @@ void resolve(QLibrary &library, const char *symbol, F *&target, const QString &l
                             .arg(QString::fromLatin1(symbol), libraryName));
 }
 
+// The second name, tried only in place of the default one: a name set by
+// hand (a test's) is tried alone. The error stays that of the first name.
+bool loadSecond(QLibrary &library, const QString &libraryName)
+{
+    if (!FbClient::kSecondLibraryName || libraryName != QLatin1String(FbClient::kDefaultLibraryName))
+        return false;
+    library.setFileName(QString::fromLatin1(FbClient::kSecondLibraryName));
+    return library.load();
+}
+
 } // namespace
 
 void FbClient::setLibraryName(const QString &name)
@@ -89,7 +99,7 @@ FbClient::FbClient(const QString &libraryName)
     // QLibrary object, which goes out of scope below.
     QLibrary library(libraryName);
     library.setLoadHints(QLibrary::ResolveAllSymbolsHint | QLibrary::PreventUnloadHint);
-    if (!library.load())
+    if (!library.load() && !loadSecond(library, libraryName))
         throw TolmError(QStringLiteral("InterBase library %1 not found in the path. "
                                        "Please install InterBase to use this functionality")
                             .arg(libraryName));

@@ -9,12 +9,21 @@
 // ibase.h; the program does not link against the library.
 //
 // One process-wide instance is loaded lazily, on the first instance() call, by
-// the name libraryName() gives ("libfbclient.so.2" unless set otherwise). The
+// the name libraryName() gives ("libfbclient.so.2" unless set otherwise; on
+// Windows "gds32.dll", then "fbclient.dll" when that one is not there). The
 // library is never unloaded.
 class FbClient
 {
 public:
+#ifdef Q_OS_WIN
+    // The name the practice's software installs; a current Firebird installs
+    // only the second (the package ships one beside the program).
+    static constexpr const char *kDefaultLibraryName = "gds32.dll";
+    static constexpr const char *kSecondLibraryName = "fbclient.dll";
+#else
     static constexpr const char *kDefaultLibraryName = "libfbclient.so.2";
+    static constexpr const char *kSecondLibraryName = nullptr;
+#endif
 
     // The name the next load uses. A library already loaded under another
     // name stays loaded for the objects that use it; the next instance() call

@@ -2,6 +2,10 @@
 
 #include <array>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 namespace {
 // Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes it leaves undefined.
 constexpr std::array<char16_t, 32> kHigh = {
@@ -20,8 +24,46 @@ char encode(char16_t c)
 }
 } // namespace
 
+#ifdef Q_OS_WIN
+namespace {
+// The system's code page when it is not Windows-1252, whose table above is
+// used as it is; 0 for Windows-1252.
+UINT otherCodePage()
+{
+    static const UINT codePage = GetACP() == 1252 ? 0 : GetACP();
+    return codePage;
+}
+
+QByteArray toCodePage(UINT codePage, const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = int(text.size());
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", nullptr);
+    QByteArray out(size, Qt::Uninitialized);
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, out.data(), size, "?", nullptr);
+    return out;
+}
+
+QString fromCodePage(UINT codePage, const char *bytes, qsizetype length)
+{
+    if (length <= 0)
+        return {};
+    const int size = MultiByteToWideChar(codePage, 0, bytes, int(length), nullptr, 0);
+    QString out(size, Qt::Uninitialized);
+    MultiByteToWideChar(codePage, 0, bytes, int(length), reinterpret_cast<wchar_t *>(out.data()), size);
+    return out;
+}
+} // namespace
+#endif
+
 QByteArray toAnsi(const QString &text)
 {
+#ifdef Q_OS_WIN
+    if (const UINT codePage = otherCodePage())
+        return toCodePage(codePage, text);
+#endif
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -35,6 +77,10 @@ QByteArray toAnsi(const QString &text)
 
 QString fromAnsi(const char *bytes, qsizetype length)
 {
+#ifdef Q_OS_WIN
+    if (const UINT codePage = otherCodePage())
+        return fromCodePage(codePage, bytes, length);
+#endif
     QString out(length, Qt::Uninitialized);
     QChar *dst = out.data();
     for (qsizetype i = 0; i < length; ++i) {
@@ -54,6 +100,10 @@ QString fromAnsi(const QByteArray &bytes)
 
 QByteArray latin1ToAnsi(const QByteArray &latin1)
 {
+#ifdef Q_OS_WIN
+    if (otherCodePage())
+        return toAnsi(QString::fromLatin1(latin1));
+#endif
     QByteArray out = latin1;
     for (char &b : out) {
         const unsigned char u = static_cast<unsigned char>(b);

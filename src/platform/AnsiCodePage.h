@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
-// The stand-in for the Windows ANSI code page: Windows-1252, one byte per
-// character. Characters it lacks become "?".
+// The system's ANSI code page, one byte per character: Windows-1252 here and
+// on a Windows whose code page it is (the usual one in an Italian office);
+// on a Windows with another single-byte code page, that one through
+// Windows' own conversions. Characters the code page lacks become "?"
+// (never a look-alike: "Ł" stays "?" rather than "L").
 QByteArray toAnsi(const QString &text);
 QString fromAnsi(const QByteArray &bytes);
 QString fromAnsi(const char *bytes, qsizetype length);

@@ -3,11 +3,45 @@
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
+#include <memory>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#endif
 
-#include <memory>
+namespace {
+#ifdef Q_OS_WIN
+// Winsock, started once for the process and left running.
+bool resolverReady()
+{
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+QString lookupError(int code)
+{
+    return QString::fromWCharArray(gai_strerrorW(code));
+}
+#else
+bool resolverReady()
+{
+    return true;
+}
+
+QString lookupError(int code)
+{
+    return QString::fromLocal8Bit(gai_strerror(code));
+}
+#endif
+} // namespace
 
 QString nomecomputer()
 {
@@ -20,6 +54,8 @@ QString indirizzoip(const QString &nome)
     if (toResolve.isEmpty())
         return QString();
 
+    if (!resolverReady())
+        throw TolmError(QStringLiteral("Impossibile risolvere il nome %1: Winsock non disponibile").arg(toResolve));
     addrinfo request{};
     request.ai_family = AF_INET;
     request.ai_socktype = SOCK_STREAM;
@@ -27,7 +63,7 @@ QString indirizzoip(const QString &nome)
     const int result = getaddrinfo(toAnsi(toResolve).constData(), nullptr, &request, &answer);
     if (result != 0 || !answer)
         throw TolmError(QStringLiteral("Impossibile risolvere il nome %1: %2")
-                            .arg(toResolve, QString::fromLocal8Bit(gai_strerror(result))));
+                            .arg(toResolve, lookupError(result)));
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> release(answer, &freeaddrinfo);
 
     const auto *indirizzo = reinterpret_cast<const sockaddr_in *>(answer->ai_addr);

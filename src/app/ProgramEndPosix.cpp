@@ -1,11 +1,25 @@
-#include "app/SignalEnd.h"
+// POSIX: SIGTERM, SIGINT and SIGHUP.
+//
+// A thread of our own takes the signals (the main thread and the threads it
+// starts later block them) and writes a byte to a socket pair; a
+// QSocketNotifier on the other end brings the request into the event loop.
+// Handlers that do nothing but that write cover the threads that started
+// earlier. A signal that comes while a database call or the export runs is
+// served once that step has ended.
+//
+// The database engine is kept from shutting itself down on SIGINT and
+// SIGTERM (FbClient::refuseSignalShutdown); where it takes such a signal
+// itself (its own handlers go in at the first attach, on top of ours), the
+// refused shutdown ends the program the same way.
+//
+// A display that goes away is another matter: Qt's xcb platform calls
+// exit(1) from the event loop. None of the program's own objects is
+// destroyed then; the engine's exit-time shutdown (not refused) releases the
+// attachments and the operating system the rest.
+#include "app/ProgramEnd.h"
 
 #include "firebird/FbClient.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QEvent>
-#include <QList>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -52,36 +66,21 @@ void takeSignals(sigset_t taken)
     }
 }
 
-// Cancels a modal dialog shown after the end was asked for (an error box
-// of the data module's closing, say), once its event loop runs.
-class LateDialogCanceller : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show) {
-            auto *dialog = qobject_cast<QDialog *>(watched);
-            if (dialog && dialog->isWindow() && dialog->isModal())
-                QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
-        }
-        return false;
-    }
-};
-
 } // namespace
 
-SignalEnd::SignalEnd(QObject *parent)
-    : QObject(parent)
+void ProgramEnd::watch()
 {
     if (g_socket[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_socket) != 0) {
         g_socket[0] = g_socket[1] = -1;
         return; // the signals keep their default actions
     }
-    m_notifier = new QSocketNotifier(g_socket[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalEnd::readSignal);
+    auto *notifier = new QSocketNotifier(g_socket[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[64];
+        while (::read(g_socket[0], buffer, sizeof buffer) > 0) {
+        }
+        request();
+    });
 
     // A handler that runs on the main thread breaks off the call it was in
     // (poll, say) with EINTR, and errno keeps that. When Qt then calls
@@ -108,40 +107,4 @@ SignalEnd::SignalEnd(QObject *parent)
         ::pthread_sigmask(SIG_UNBLOCK, &taken, nullptr);
     }
     FbClient::refuseSignalShutdown(wake);
-}
-
-SignalEnd::~SignalEnd() = default;
-
-void SignalEnd::readSignal()
-{
-    char buffer[64];
-    while (::read(g_socket[0], buffer, sizeof buffer) > 0) {
-    }
-    if (!m_requested) {
-        m_requested = true;
-        qApp->installEventFilter(new LateDialogCanceller(this));
-    }
-    endProgram();
-}
-
-void SignalEnd::endProgram()
-{
-    // Innermost first; each exec() returns as after Cancel.
-    QList<QWidget *> cancelled;
-    while (QWidget *modal = QApplication::activeModalWidget()) {
-        if (cancelled.contains(modal))
-            break; // one that stays open: the loops end below all the same
-        cancelled.append(modal);
-        if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-        else
-            modal->close();
-    }
-    QApplication::closeAllWindows();
-    // Ends every running event loop; a dialog's exec() that starts before the
-    // main loop has ended returns at once.
-    QCoreApplication::exit(0);
-    // During start-up no main loop runs yet: the one that starts later ends
-    // as soon as it has begun.
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
