@@ -163,7 +163,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
             .arg(checks.wall / extraction.wall, 0, 'f', 3));
 
     // Export against one plain write of the same bytes.
-    const ExportSettings settings = dm.exportSettings();
+    const ExportSettings settings = dm.configurazione->exportSettings();
     const QString exportPath = exportFilePath(settings, dm.MTableAssIntest.currentSezionale());
     dm.EstraiDati(2, QDate(), QDate());
     requireNoMessage(prompter, "export");

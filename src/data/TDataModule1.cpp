@@ -1,22 +1,19 @@
 #include "data/TDataModule1.h"
 
-#include "firebird/FbClient.h"
+#include "data/InvoiceColumns.h"
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
 #include "export/ExportFile.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReport.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
 #include "platform/Prompter.h"
 #include "platform/TolmError.h"
+#include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 
 #include <QScopedValueRollback>
 
-#include <algorithm>
-#include <cstring>
 #include <optional>
 
 TDataModule1 *DataModule1 = nullptr;
@@ -31,68 +28,17 @@ const char *const TDataModule1::kExtractionSql =
     "from contab where  tipo=1 and data between :Data1 and  :Data2  and intestazione=:Intest";
 
 namespace {
-const QString kAssociationSection = QStringLiteral("AssSezionale");
-const QString kDatabaseSection = QStringLiteral("Database");
-const QString kFileSection = QStringLiteral("File");
-
 // The clock is looked at once per this many rows (a power of two), and the
 // progress said when this much time has passed since it was last said.
 constexpr qint64 kProgressRows = 2048;
 constexpr qint64 kProgressIntervalMs = 125;
 
-// The sezionale of a heading as a whole number, as the extraction reads it.
-int toInteger(const QString &text)
+// The parameter lines of a connection with the user and password of
+// [Database].
+QStringList connectionParams(const DatabaseLogin &login)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok)
-        throw TolmError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
-}
-
-// The stored sezionale of a heading: the first line "code=..." of the list,
-// the code compared without regard to case; empty when there is none.
-QString storedSezionale(const QStringList &listasez, const QString &sigla)
-{
-    for (const QString &line : listasez) {
-        if (line.size() > sigla.size() && line.at(sigla.size()) == QLatin1Char('=')
-            && line.startsWith(sigla, Qt::CaseInsensitive))
-            return line.mid(sigla.size() + 1);
-    }
-    return {};
-}
-
-QString databaseText(QByteArrayView latin1)
-{
-    return fromAnsi(latin1ToAnsi(latin1.toByteArray()));
-}
-
-// True when a byte of the text is 0x80 or above: only then can it hold one
-// that Windows-1252 lacks.
-bool hasHighBytes(const char *bytes, qsizetype size)
-{
-    quint64 any = 0;
-    qsizetype i = 0;
-    for (; i + 8 <= size; i += 8) {
-        quint64 word;
-        std::memcpy(&word, bytes + i, 8);
-        any |= word;
-    }
-    for (; i < size; ++i)
-        any |= quint64(static_cast<unsigned char>(bytes[i]));
-    return (any & 0x8080808080808080ULL) != 0;
-}
-
-template <int N>
-void readText(FixedText<N> &field, const IBDataSet &query, int column)
-{
-    const QByteArrayView bytes = query.asBytes(column);
-    const qsizetype size = std::min<qsizetype>(bytes.size(), N);
-    // Plain ASCII, as most names and addresses are, is taken as it is.
-    if (hasHighBytes(bytes.data(), size))
-        field.setLatin1(bytes.data(), size);
-    else
-        field.set(bytes.data(), size);
+    return {QStringLiteral("user_name=") + login.user, QStringLiteral("password=") + login.password,
+            QStringLiteral("lc_ctype=ISO8859_1")};
 }
 
 // The error that stops an extraction at an amount that does not fit in the
@@ -103,22 +49,6 @@ TolmError amountOutOfRange(const IBDatabase &database, const InvoiceRecord &r, c
                          .arg(database.DatabaseName())
                          .arg(r.numero)
                          .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
-}
-
-// The invoice's total as text when it does not fit in the table's amounts.
-std::optional<QString> totalOutOfRange(const InvoiceRecord &r)
-{
-    qint64 sum = 0;
-    if (!__builtin_add_overflow(r.importo, r.bollo, &sum) && !__builtin_add_overflow(sum, r.importoiva, &sum)
-        && !__builtin_add_overflow(sum, r.importora, &sum))
-        return std::nullopt;
-    const __int128 exact = __int128(r.importo) + r.bollo + r.importoiva + r.importora;
-    const unsigned __int128 magnitude = exact < 0 ? -static_cast<unsigned __int128>(exact) : exact;
-    // Four amounts of 64 bits: the units need no more than 52 bits.
-    const auto whole = quint64(magnitude / kMoneyScale);
-    const auto fraction = quint64(magnitude % kMoneyScale);
-    const QString text = (exact < 0 ? QStringLiteral("-") : QString()) + QString::number(whole);
-    return QStringLiteral("totale %1,%2").arg(text).arg(fraction, 4, 10, QLatin1Char('0'));
 }
 
 // Ends a filling of the invoice table however the extraction ends.
@@ -141,10 +71,6 @@ TDataModule1::TDataModule1(QObject *parent)
       IBDataSetExport(std::make_unique<IBDataSet>())
 {
     DataModule1 = this;
-    // Without the client library nothing of the program can work.
-    FbClient::load();
-
-    IBDatabaseConfig->setDefaultTransaction(IBTransactionConfig.get());
     IBTransactionConfig->setDefaultDatabase(IBDatabaseConfig.get());
     IBDataSetIntest->setDatabase(IBDatabaseConfig.get());
     IBDataSetIntest->setTransaction(IBTransactionConfig.get());
@@ -184,20 +110,16 @@ void TDataModule1::DataModuleDestroy()
 
 void TDataModule1::leggidatabase()
 {
-    const ProfileFile inif(settingsFilePath());
-    listDB = std::make_unique<std::vector<std::unique_ptr<IBDatabase>>>();
-    listTR = std::make_unique<std::vector<std::unique_ptr<IBTransaction>>>();
-    const QString user = inif.readString(kDatabaseSection, QStringLiteral("user"), QStringLiteral("SYSDBA"));
-    const QString password = inif.readString(kDatabaseSection, QStringLiteral("pwd"), QString());
-    for (const QString &name : inif.sectionValues(kFileSection)) {
+    listDB.emplace();
+    listTR.emplace();
+    const QStringList params = connectionParams(patientDatabaseLogin());
+    for (const QString &name : databaseList()) {
         auto database = std::make_unique<IBDatabase>();
         auto transaction = std::make_unique<IBTransaction>();
         database->setDatabaseName(name);
-        database->Params() = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
-                            QStringLiteral("lc_ctype=ISO8859_1")};
+        database->Params() = params;
         transaction->Params() = {QStringLiteral("read_committed"), QStringLiteral("rec_version"),
                                QStringLiteral("nowait")};
-        database->setDefaultTransaction(transaction.get());
         transaction->setDefaultDatabase(database.get());
         listDB->push_back(std::move(database));
         listTR->push_back(std::move(transaction));
@@ -206,13 +128,10 @@ void TDataModule1::leggidatabase()
 
 void TDataModule1::openConfigDatabase()
 {
-    const ProfileFile inif(settingsFilePath());
-    const QString user = inif.readString(kDatabaseSection, QStringLiteral("user"), QStringLiteral("SYSDBA"));
-    const QString password = inif.readString(kDatabaseSection, QStringLiteral("pwd"), QStringLiteral("plumtrace"));
+    const QStringList params = connectionParams(configDatabaseLogin());
     IBDatabaseConfig->Close();
     IBDatabaseConfig->setDatabaseName(configurazione->FFileConfig);
-    IBDatabaseConfig->Params() = {QStringLiteral("user_name=") + user, QStringLiteral("password=") + password,
-                                QStringLiteral("lc_ctype=ISO8859_1")};
+    IBDatabaseConfig->Params() = params;
     IBDatabaseConfig->Open();
 }
 
@@ -249,9 +168,9 @@ void TDataModule1::leggiintestazioni()
     try {
         qint32 index = 0;
         for (; !IBDataSetIntest->Eof(); IBDataSetIntest->Next()) {
-            const QString sigla = databaseText(IBDataSetIntest->asBytes(colSigla)).left(AssociationTable::kSiglaSize);
-            const QString descrizione = databaseText(IBDataSetIntest->asBytes(colDescrizione));
-            QString sezionale = storedSezionale(configurazione->listasez, sigla);
+            const QString sigla = latin1ToText(IBDataSetIntest->asBytes(colSigla)).left(AssociationTable::kSiglaSize);
+            const QString descrizione = latin1ToText(IBDataSetIntest->asBytes(colDescrizione));
+            QString sezionale = configurazione->storedSezionale(sigla);
             if (sezionale.isEmpty())
                 sezionale = QStringLiteral("-1");
             MTableAssIntest.appendRow(index++, sigla, descrizione, sezionale);
@@ -274,7 +193,7 @@ void TDataModule1::Riscriviintestazioni()
         associations.append({fromAnsi(row.Sigla), fromAnsi(row.Sezionale)});
     }
     // One replacement of the file: a failed write leaves the old section whole.
-    ProfileFile(settingsFilePath()).replaceSection(kAssociationSection, associations);
+    replaceAssociations(associations);
     configurazione->reloadAssociations();
 }
 
@@ -297,31 +216,9 @@ QStringList TDataModule1::databaseNames() const
     return names;
 }
 
-ExportSettings TDataModule1::exportSettings() const
-{
-    const TConfigurazione &c = *configurazione;
-    ExportSettings s;
-    s.attivita = c.FAttivita;
-    s.registro = c.FRegistro;
-    s.iva = c.FIVA;
-    s.inapplicabilita = c.FInapplicabilita;
-    s.voceIva = c.FVoceIva;
-    s.settore = c.FSettore;
-    s.contoDare = c.FContoDare;
-    s.contoAvere = c.FContoAvere;
-    s.inapplicabilitaBollo = c.FInapplicabilitaBollo;
-    s.voceIvaBollo = c.FVoceIvaBollo;
-    s.settoreBollo = c.FSettoreBollo;
-    s.contoDareBollo = c.FContoDareBollo;
-    s.contoAvereBollo = c.FContoAvereBollo;
-    s.estensioneTXT = c.FEstensioneTXT;
-    s.cartellaEsportazione = c.CartellaEsportazione();
-    return s;
-}
-
 void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl)
 {
-    if (toInteger(MTableAssIntest.currentSezionale()) < 0) {
+    if (MTableAssIntest.currentSezionaleNumber() < 0) {
         Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
         return;
     }
@@ -352,7 +249,7 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
         }
     }
     if (Azione == 0 || Azione == 2)
-        esportafile(dxMemDataFatture, exportSettings(), MTableAssIntest.currentSezionale());
+        esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale());
 }
 
 void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,
@@ -369,48 +266,22 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
     query.setParamText(QStringLiteral("Intest"), intestazione);
     query.Open();
 
-    const int cData = query.fieldIndex(QStringLiteral("DATA"));
-    const int cNumero = query.fieldIndex(QStringLiteral("NUMERO"));
-    const int cCf = query.fieldIndex(QStringLiteral("CF"));
-    const int cIndirizzo = query.fieldIndex(QStringLiteral("INDIRIZZO"));
-    const int cCap = query.fieldIndex(QStringLiteral("CAP"));
-    const int cCitta = query.fieldIndex(QStringLiteral("CITTA"));
-    const int cProvincia = query.fieldIndex(QStringLiteral("PROVINCIA"));
-    const int cSogiva = query.fieldIndex(QStringLiteral("SOGIVA"));
-    const int cApice = query.fieldIndex(QStringLiteral("APICE"));
-    const int cImporto = query.fieldIndex(QStringLiteral("IMPORTO"));
-    const int cBollo = query.fieldIndex(QStringLiteral("IMPORTO_TASSE"));
-    const int cIva = query.fieldIndex(QStringLiteral("IMPORTOIVA"));
-    const int cRa = query.fieldIndex(QStringLiteral("IMPORTORA"));
-    const int cCognome = query.fieldIndex(QStringLiteral("COGNOME"));
-    const int cNome = query.fieldIndex(QStringLiteral("NOME"));
-
+    const InvoiceColumns columns(query);
     InvoiceRecord r;
     r.source = source;
     for (; !query.Eof(); query.Next()) {
-        r.data = query.asDate(cData);
-        r.numero = qint32(query.asInteger(cNumero));
-        readText(r.cf, query, cCf);
+        std::optional<QString> outOfRange;
+        try {
+            columns.read(query, r);
+        } catch (const AmountOutOfRange &error) {
+            outOfRange = error.value();
+        }
         if (cancontinue && r.cf.isEmpty())
             cancontinue = false;
-        readText(r.indirizzo, query, cIndirizzo);
-        readText(r.cap, query, cCap);
-        readText(r.citta, query, cCitta);
-        readText(r.provincia, query, cProvincia);
-        readText(r.sogiva, query, cSogiva);
-        readText(r.Apice, query, cApice);
-        try {
-            r.importo = query.asMoney(cImporto);
-            r.bollo = query.asMoney(cBollo);
-            r.importoiva = query.asMoney(cIva);
-            r.importora = query.asMoney(cRa);
-        } catch (const AmountOutOfRange &error) {
-            throw amountOutOfRange(database, r, error.value());
-        }
-        if (const std::optional<QString> sum = totalOutOfRange(r))
-            throw amountOutOfRange(database, r, *sum);
-        readText(r.Cognome, query, cCognome);
-        readText(r.nome, query, cNome);
+        if (!outOfRange)
+            outOfRange = r.totalOutOfRange();
+        if (outOfRange)
+            throw amountOutOfRange(database, r, *outOfRange);
         dxMemDataFatture.append(r);
         if ((++m_invoicesRead & (kProgressRows - 1)) == 0 && m_progressClock.elapsed() >= kProgressIntervalMs) {
             emit extractionProgress(m_database, int(listDB->size()), m_invoicesRead);

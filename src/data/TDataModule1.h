@@ -10,13 +10,13 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IBDatabase;
 class IBTransaction;
 class IBDataSet;
 class TConfigurazione;
-struct ExportSettings;
 
 // The centre of the program: the settings, the connections, the heading
 // association table and the invoice table. One instance, DataModule1, lives
@@ -47,9 +47,6 @@ public:
     // change or the settings dialog).
     void closeExtraction();
 
-    // What the export needs from the settings in force.
-    ExportSettings exportSettings() const;
-
     // The patient databases' names in list order; empty when no
     // configuration database is set.
     QStringList databaseNames() const;
@@ -61,10 +58,10 @@ public:
     std::unique_ptr<IBDataSet> IBDataSetIntest;
     AssociationTable MTableAssIntest;
 
-    // Patient connections and their transactions, item i with item i; they
-    // exist only when a configuration database is set.
-    std::unique_ptr<std::vector<std::unique_ptr<IBDatabase>>> listDB;
-    std::unique_ptr<std::vector<std::unique_ptr<IBTransaction>>> listTR;
+    // Patient connections and their transactions, item i with item i; the
+    // lists exist only when a configuration database is set.
+    std::optional<std::vector<std::unique_ptr<IBDatabase>>> listDB;
+    std::optional<std::vector<std::unique_ptr<IBTransaction>>> listTR;
 
     std::unique_ptr<IBDataSet> IBDataSetExport;
     InvoiceTable dxMemDataFatture;

@@ -1,30 +1,25 @@
 #include "dialogs/DatabaseListAction.h"
 
-#include "settings/ConnectionString.h"
 #include "dialogs/TDlgOpenFile.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
-
-namespace {
-const QString kFileSection = QStringLiteral("File");
-} // namespace
+#include "platform/Prompter.h"
+#include "settings/ConnectionString.h"
+#include "settings/TConfigurazione.h"
 
 void runDatabaseListDialog(QWidget *parent)
 {
-    ProfileFile settings(settingsFilePath());
-
     TDlgOpenFile dialog(parent);
-    for (const QString &value : settings.sectionValues(kFileSection))
-        dialog.appendRow(analizzaconnessione(value));
+    for (const QString &value : databaseList()) {
+        const ParsedConnection parsed = analizzaconnessione(value);
+        if (parsed.malformed)
+            Prompter::current().information(QStringLiteral("Errore"));
+        dialog.appendRow(parsed.parts);
+    }
 
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    // The list is written in one replacement of the file, so a failed write
-    // leaves the old list whole.
-    QList<std::pair<QString, QString>> entries;
-    int key = 1;
+    QStringList texts;
     for (const ConnectionParts &row : dialog.rows())
-        entries.append({QString::number(key++), confirmedText(row)});
-    settings.replaceSection(kFileSection, entries);
+        texts.append(confirmedText(row));
+    replaceDatabaseList(texts);
 }

@@ -47,6 +47,14 @@ QComboBox *editableCombo(QWidget *parent, const QStringList &items)
     return combo;
 }
 
+// An edit with the typing limits of the setting it shows.
+LimitedLineEdit *limitedEdit(QWidget *parent, const char *control)
+{
+    const GeneraleKey *key = generaleKeyOfControl(QLatin1String(control));
+    Q_ASSERT(key);
+    return new LimitedLineEdit(key->typingLimit, key->digitsOnly, parent);
+}
+
 // Shows a text in an editable drop-down, on its item when it is one.
 void showEditText(QComboBox *combo, const QString &text)
 {
@@ -100,7 +108,7 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
     makeLabel(this, QStringLiteral("Attività"), ComboAttivita, {6, codesTop, 42, kRowHeight});
     ComboRegistro = placeNamed(editableCombo(this, {"A", "E", "F"}), "ComboRegistro", {160, codesTop, 52, kRowHeight});
     makeLabel(this, QStringLiteral("Registro"), ComboRegistro, {112, codesTop, 48, kRowHeight});
-    EditIVA = placeNamed(new LimitedLineEdit(2, true, this), "EditIVA", {292, codesTop, 48, kRowHeight});
+    EditIVA = placeNamed(limitedEdit(this, "EditIVA"), "EditIVA", {292, codesTop, 48, kRowHeight});
     makeLabel(this, QStringLiteral("Aliq. Iva"), EditIVA, {246, codesTop, 46, kRowHeight});
 
     // Fee codes on the left, stamp-duty codes on the right, line by line.
@@ -114,17 +122,17 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
         makeLabel(this, bolloLabel, bollo, {rightLabel, y, rightEdit - rightLabel - 2, kRowHeight});
         y += pitch;
     };
-    codeLine(EditInapplicabilita = new LimitedLineEdit(2, false, this), "EditInapplicabilita",
-             QStringLiteral("Tit. Inapplicabilità"), EditInapplicabilitaBollo = new LimitedLineEdit(2, false, this),
+    codeLine(EditInapplicabilita = limitedEdit(this, "EditInapplicabilita"), "EditInapplicabilita",
+             QStringLiteral("Tit. Inapplicabilità"), EditInapplicabilitaBollo = limitedEdit(this, "EditInapplicabilitaBollo"),
              "EditInapplicabilitaBollo", QStringLiteral("Tit. Inapplicabilità Bollo"));
     codeLine(EditVoceIva = new QLineEdit(this), "EditVoceIva", QStringLiteral("Voce Iva"),
              EditVoceIvaBollo = new QLineEdit(this), "EditVoceIvaBollo", QStringLiteral("Voce Iva Bollo"));
-    codeLine(EditSettore = new LimitedLineEdit(3, true, this), "EditSettore", QStringLiteral("Settore"),
-             EditSettoreBollo = new LimitedLineEdit(3, true, this), "EditSettoreBollo", QStringLiteral("Settore Bollo"));
-    codeLine(EditCD = new LimitedLineEdit(6, true, this), "EditCD", QStringLiteral("Conto Dare"),
-             EditCDBollo = new LimitedLineEdit(6, true, this), "EditCDBollo", QStringLiteral("C. Dare Bollo"));
-    codeLine(EditCA = new LimitedLineEdit(6, true, this), "EditCA", QStringLiteral("Conto Avere"),
-             EditCABollo = new LimitedLineEdit(6, true, this), "EditCABollo", QStringLiteral("C. Avere Bollo"));
+    codeLine(EditSettore = limitedEdit(this, "EditSettore"), "EditSettore", QStringLiteral("Settore"),
+             EditSettoreBollo = limitedEdit(this, "EditSettoreBollo"), "EditSettoreBollo", QStringLiteral("Settore Bollo"));
+    codeLine(EditCD = limitedEdit(this, "EditCD"), "EditCD", QStringLiteral("Conto Dare"),
+             EditCDBollo = limitedEdit(this, "EditCDBollo"), "EditCDBollo", QStringLiteral("C. Dare Bollo"));
+    codeLine(EditCA = limitedEdit(this, "EditCA"), "EditCA", QStringLiteral("Conto Avere"),
+             EditCABollo = limitedEdit(this, "EditCABollo"), "EditCABollo", QStringLiteral("C. Avere Bollo"));
 
     CancelBtn = placeNamed(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn", {184, 260, 75, 25});
     CancelBtn->setAutoDefault(false);
@@ -146,49 +154,41 @@ void TConfigDlg::mostraconfig()
 {
     if (!Config)
         return;
-    EditFolder->setText(Config->CartellaSalvataggio());
-    const int period = Config->FPeriodoSalvataggio;
-    ComboBoxPeriodo->setCurrentIndex(period >= 0 && period < ComboBoxPeriodo->count() ? period : -1);
-    CheckBoxSottocartelle->setChecked(Config->CreaSottocartelle());
-    CheckBoxEstensionetxt->setChecked(Config->FEstensioneTXT);
-    EditIVA->setText(Config->FIVA);
-    EditInapplicabilita->setText(Config->FInapplicabilita);
-    EditInapplicabilitaBollo->setText(Config->FInapplicabilitaBollo);
-    EditVoceIva->setText(Config->FVoceIva);
-    EditVoceIvaBollo->setText(Config->FVoceIvaBollo);
-    EditSettore->setText(Config->FSettore);
-    EditCD->setText(Config->FContoDare);
-    EditCA->setText(Config->FContoAvere);
-    EditSettoreBollo->setText(Config->FSettoreBollo);
-    EditCDBollo->setText(Config->FContoDareBollo);
-    EditCABollo->setText(Config->FContoAvereBollo);
-    showEditText(ComboAttivita, Config->FAttivita);
-    showEditText(ComboRegistro, Config->FRegistro);
+    for (const GeneraleKey &key : generaleKeys()) {
+        QWidget *control = findChild<QWidget *>(QLatin1String(key.control));
+        const QVariant value = Config->value(key);
+        if (auto *combo = qobject_cast<QComboBox *>(control)) {
+            if (key.kind == GeneraleKey::Number) {
+                const int index = value.toInt();
+                combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+            } else {
+                showEditText(combo, value.toString());
+            }
+        } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
+            box->setChecked(value.toBool());
+        } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+            edit->setText(value.toString());
+        }
+    }
 }
 
 void TConfigDlg::applicaconfig()
 {
     if (!Config)
         return;
-    // The folder before the flag: each recomputes the export folder only
-    // when its value changes.
-    Config->FPeriodoSalvataggio = ComboBoxPeriodo->currentIndex();
-    Config->setCartellaSalvataggio(EditFolder->text());
-    Config->setCreaSottocartelle(CheckBoxSottocartelle->isChecked());
-    Config->FEstensioneTXT = CheckBoxEstensionetxt->isChecked();
-    Config->FAttivita = ComboAttivita->currentText();
-    Config->FRegistro = ComboRegistro->currentText();
-    Config->FSettore = EditSettore->text();
-    Config->FContoDare = EditCD->text();
-    Config->FContoAvere = EditCA->text();
-    Config->FSettoreBollo = EditSettoreBollo->text();
-    Config->FContoDareBollo = EditCDBollo->text();
-    Config->FContoAvereBollo = EditCABollo->text();
-    Config->FIVA = EditIVA->text();
-    Config->FInapplicabilita = EditInapplicabilita->text();
-    Config->FInapplicabilitaBollo = EditInapplicabilitaBollo->text();
-    Config->FVoceIva = EditVoceIva->text();
-    Config->FVoceIvaBollo = EditVoceIvaBollo->text();
+    // In table order, so the folder comes before the flag: each recomputes
+    // the export folder only when its value changes.
+    for (const GeneraleKey &key : generaleKeys()) {
+        QWidget *control = findChild<QWidget *>(QLatin1String(key.control));
+        if (auto *combo = qobject_cast<QComboBox *>(control)) {
+            Config->setValue(key, key.kind == GeneraleKey::Number ? QVariant(combo->currentIndex())
+                                                                  : QVariant(combo->currentText()));
+        } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
+            Config->setValue(key, box->isChecked());
+        } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+            Config->setValue(key, edit->text());
+        }
+    }
 }
 
 bool TConfigDlg::FormCloseQuery()

@@ -112,3 +112,8 @@ QByteArray latin1ToAnsi(const QByteArray &latin1)
     }
     return out;
 }
+
+QString latin1ToText(QByteArrayView latin1)
+{
+    return fromAnsi(latin1ToAnsi(latin1.toByteArray()));
+}

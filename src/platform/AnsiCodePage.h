@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // The system's ANSI code page, one byte per character: Windows-1252 here and
@@ -15,3 +16,5 @@ QString fromAnsi(const char *bytes, qsizetype length);
 // ISO-8859-1 bytes as the database client hands them over, turned into
 // Windows-1252 bytes (the same byte except for what 1252 lacks).
 QByteArray latin1ToAnsi(const QByteArray &latin1);
+// The same bytes as text, read through the ANSI code page.
+QString latin1ToText(QByteArrayView latin1);

@@ -1,6 +1,7 @@
 #include "records/AssociationTable.h"
 
 #include "platform/AnsiCodePage.h"
+#include "platform/TolmError.h"
 
 #include <algorithm>
 
@@ -71,6 +72,16 @@ QString AssociationTable::currentSigla() const
 QString AssociationTable::currentSezionale() const
 {
     return hasCurrent() ? fromAnsi(row(m_current).Sezionale) : QString();
+}
+
+int AssociationTable::currentSezionaleNumber() const
+{
+    const QString text = currentSezionale();
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        throw TolmError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
 }
 
 void AssociationTable::insertEmptyRow(int before)

@@ -49,6 +49,9 @@ public:
     bool hasCurrent() const { return m_current >= 0 && m_current < size(); }
     QString currentSigla() const;
     QString currentSezionale() const;
+    // The current sezionale as a whole number; raises "'<text>' is not a
+    // valid integer value" when it is not one (no current row included).
+    int currentSezionaleNumber() const;
 
     // Grid editing: insert an empty row before a row (at the end when
     // before is size()), remove a row, change one field (text cut to the

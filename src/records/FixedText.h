@@ -25,6 +25,9 @@ public:
     void setLatin1(const char *bytes, qsizetype length)
     {
         set(bytes, length);
+        // Plain ASCII, as most names and addresses are, is taken as it is.
+        if (!hasHighBytes())
+            return;
         for (int i = 0; i < m_length; ++i) {
             const unsigned char b = static_cast<unsigned char>(m_bytes[i]);
             if (b >= 0x80 && b < 0xA0)
@@ -37,6 +40,22 @@ public:
     bool isEmpty() const { return m_length == 0; }
 
 private:
+    // True when a byte is 0x80 or above: only then can it be one that
+    // Windows-1252 lacks. Looked at eight bytes at a time.
+    bool hasHighBytes() const
+    {
+        quint64 any = 0;
+        int i = 0;
+        for (; i + 8 <= m_length; i += 8) {
+            quint64 word;
+            std::memcpy(&word, m_bytes + i, 8);
+            any |= word;
+        }
+        for (; i < m_length; ++i)
+            any |= quint64(static_cast<unsigned char>(m_bytes[i]));
+        return (any & 0x8080808080808080ULL) != 0;
+    }
+
     char m_bytes[N];
     unsigned char m_length = 0;
 };

@@ -4,6 +4,10 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QString>
+
+#include <limits>
+#include <optional>
 
 // One extracted invoice. Text fields hold Windows-1252 bytes cut to the
 // field's size; amounts are fixed point in ten-thousandths.
@@ -35,11 +39,34 @@ struct InvoiceRecord
     {
         return qint64(quint64(importo) + quint64(bollo) + quint64(importoiva) + quint64(importora));
     }
+    // The sum as "totale <units>,<four decimals>" when adding the four
+    // amounts one after the other leaves the range of qint64; nothing when
+    // it stays within it. The extraction admits only invoices without one.
+    std::optional<QString> totalOutOfRange() const
+    {
+        qint64 sum = importo;
+        if (addWithinRange(sum, bollo) && addWithinRange(sum, importoiva) && addWithinRange(sum, importora))
+            return std::nullopt;
+        return exactTotalText();
+    }
     // "Fattura Emessa" for a zero or positive amount, else "Nota di Credito".
     QByteArray descrizione() const
     {
         return importo >= 0 ? QByteArrayLiteral("Fattura Emessa") : QByteArrayLiteral("Nota di Credito");
     }
+
+private:
+    // Adds amount to sum when the result stays within the range of qint64.
+    static bool addWithinRange(qint64 &sum, qint64 amount)
+    {
+        if (amount > 0 ? sum > std::numeric_limits<qint64>::max() - amount
+                       : sum < std::numeric_limits<qint64>::min() - amount)
+            return false;
+        sum += amount;
+        return true;
+    }
+    // The exact sum of the four amounts as text, however large.
+    QString exactTotalText() const;
 };
 
 // Money: ten-thousandths of the currency unit.

@@ -1,47 +1,29 @@
 #include "settings/ConnectionString.h"
 
-#include "platform/Prompter.h"
-
 namespace {
 const QString kDoubleBackslash = QStringLiteral("\\\\");
 } // namespace
 
-namespace {
-// The split itself; malformed is set for a named pipe without a backslash
-// after the host.
-ConnectionParts split(const QString &text, bool *malformed)
+ParsedConnection analizzaconnessione(const QString &text)
 {
-    *malformed = false;
     if (text.startsWith(kDoubleBackslash)) {
         const QString rest = text.mid(2);
         const qsizetype backslash = rest.indexOf(QLatin1Char('\\'));
-        if (backslash < 0) {
-            *malformed = true;
-            // Kept whole, so that confirming the list stores it unchanged.
-            return {QString(), text, text};
-        }
-        return {rest.left(backslash), rest.mid(backslash + 1), text};
+        // Kept whole, so that confirming the list stores it unchanged.
+        if (backslash < 0)
+            return {{QString(), text, text}, true};
+        return {{rest.left(backslash), rest.mid(backslash + 1), text}, false};
     }
 
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0 || colon == 1)
-        return {QString(), text, text};
+        return {{QString(), text, text}, false};
 
     const qsizetype at = text.indexOf(QLatin1Char('@'));
     if (at >= 0 && at < colon)
-        return {text.left(at), text.mid(at + 1), text};
+        return {{text.left(at), text.mid(at + 1), text}, false};
 
-    return {text.left(colon), text.mid(colon + 1), text};
-}
-} // namespace
-
-ConnectionParts analizzaconnessione(const QString &text)
-{
-    bool malformed = false;
-    const ConnectionParts parts = split(text, &malformed);
-    if (malformed)
-        Prompter::current().information(QStringLiteral("Errore"));
-    return parts;
+    return {{text.left(colon), text.mid(colon + 1), text}, false};
 }
 
 QString confirmedText(const ConnectionParts &row)
@@ -56,9 +38,8 @@ QString confirmedText(const ConnectionParts &row)
     // The stored form must name the same host and file again; where it would
     // not (a one-letter host read back as a drive, a host holding ":"), the entry
     // keeps the text it was read from.
-    bool malformed = false;
-    const ConnectionParts reread = split(text, &malformed);
-    if (!malformed && reread.host == row.host && reread.file == row.file)
+    const ParsedConnection reread = analizzaconnessione(text);
+    if (!reread.malformed && reread.parts.host == row.host && reread.parts.file == row.file)
         return text;
     return row.original;
 }

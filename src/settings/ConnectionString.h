@@ -15,14 +15,22 @@ struct ConnectionParts
     QString original = {};
 };
 
+// A connection string split into its parts; malformed for a named pipe
+// without a backslash after the host, which its reader reports with "Errore".
+struct ParsedConnection
+{
+    ConnectionParts parts;
+    bool malformed = false;
+};
+
 // Splits a connection string, trying its forms in this order:
 //   \\host\file   named pipe (without a backslash after the host the text
-//                 is reported with "Errore" and kept whole as the file)
+//                 is malformed and kept whole as the file)
 //   file          local: no colon, or the first colon is a drive letter's
 //   host@file     SPX: only when the "@" stands before the first colon
 //   host:file     TCP
 // Nothing is trimmed or changed in case.
-ConnectionParts analizzaconnessione(const QString &text);
+ParsedConnection analizzaconnessione(const QString &text);
 
 // The text stored for a row of the database list: host, ":" and file, or the
 // file alone when there is no host.

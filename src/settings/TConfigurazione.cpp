@@ -3,12 +3,17 @@
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
 #include "records/ShortDate.h"
+#include "settings/ExportSettings.h"
 
 #include <QDir>
+
+#include <type_traits>
 
 namespace {
 
 const QString kConfig = QStringLiteral("Config");
+const QString kDatabase = QStringLiteral("Database");
+const QString kFile = QStringLiteral("File");
 const QString kAssSezionale = QStringLiteral("AssSezionale");
 const QString kGenerale = QStringLiteral("Generale");
 
@@ -29,7 +34,118 @@ QString exportFolderFor(const QString &saveFolder, bool dated)
     return folder;
 }
 
+// Reading and writing a member of an object through a QVariant, for the
+// table of keys.
+template <typename>
+struct MemberOf;
+template <typename Object, typename Value>
+struct MemberOf<Value Object::*>
+{
+    using ObjectType = Object;
+    using ValueType = Value;
+};
+
+template <auto Member>
+struct Field
+{
+    using Object = typename MemberOf<decltype(Member)>::ObjectType;
+    using Value = typename MemberOf<decltype(Member)>::ValueType;
+    static QVariant get(const Object &object) { return QVariant::fromValue(object.*Member); }
+    static void set(Object &object, const QVariant &value) { object.*Member = value.value<Value>(); }
+};
+
+// A value kept behind a getter and a setter with rules of their own.
+template <auto Getter, auto Setter>
+struct Property
+{
+    using Value = std::invoke_result_t<decltype(Getter), const TConfigurazione &>;
+    static QVariant get(const TConfigurazione &c) { return QVariant::fromValue((c.*Getter)()); }
+    static void set(TConfigurazione &c, const QVariant &value) { (c.*Setter)(value.value<Value>()); }
+};
+
+// The settings dialog's control of a key and the limits of its typing.
+struct Control
+{
+    const char *name;
+    int typingLimit = 0;
+    bool digitsOnly = false;
+};
+
+template <typename Access, auto Exported = nullptr>
+constexpr GeneraleKey makeKey(const char *name, GeneraleKey::Kind kind, const char *defaultValue, Control control,
+                              const char *fallback = nullptr)
+{
+    void (*exportTo)(ExportSettings &, const QVariant &) = nullptr;
+    if constexpr (!std::is_null_pointer_v<decltype(Exported)>)
+        exportTo = &Field<Exported>::set;
+    return {name,         kind,          defaultValue, fallback, control.name, control.typingLimit,
+            control.digitsOnly, &Access::get, &Access::set, exportTo};
+}
+
+using C = TConfigurazione;
+using E = ExportSettings;
+constexpr GeneraleKey::Kind kText = GeneraleKey::Text;
+
+const GeneraleKey kGeneraleKeys[] = {
+    makeKey<Field<&C::FPeriodoSalvataggio>>("PeriodoSalvataggio", GeneraleKey::Number, "0", {"ComboBoxPeriodo"}),
+    makeKey<Property<&C::CartellaSalvataggio, &C::setCartellaSalvataggio>>("CartellaSalvataggio", kText, nullptr,
+                                                                          {"EditFolder"}),
+    makeKey<Property<&C::CreaSottocartelle, &C::setCreaSottocartelle>>("CreaSottocartelle", GeneraleKey::Flag, "1",
+                                                                      {"CheckBoxSottocartelle"}),
+    makeKey<Field<&C::FEstensioneTXT>, &E::estensioneTXT>("EstensioneTXT", GeneraleKey::Flag, "0",
+                                                          {"CheckBoxEstensionetxt"}),
+    makeKey<Field<&C::FAttivita>, &E::attivita>("Attivita", kText, "0", {"ComboAttivita"}),
+    makeKey<Field<&C::FRegistro>, &E::registro>("Registro", kText, "A", {"ComboRegistro"}),
+    makeKey<Field<&C::FSettore>, &E::settore>("Settore", kText, "", {"EditSettore", 3, true}),
+    makeKey<Field<&C::FContoDare>, &E::contoDare>("ContoDare", kText, "", {"EditCD", 6, true}),
+    makeKey<Field<&C::FContoAvere>, &E::contoAvere>("ContoAvere", kText, "", {"EditCA", 6, true}),
+    makeKey<Field<&C::FSettoreBollo>, &E::settoreBollo>("SettoreBollo", kText, "", {"EditSettoreBollo", 3, true},
+                                                        "Settore"),
+    makeKey<Field<&C::FContoDareBollo>, &E::contoDareBollo>("ContoDareBollo", kText, "", {"EditCDBollo", 6, true},
+                                                            "ContoDare"),
+    makeKey<Field<&C::FContoAvereBollo>, &E::contoAvereBollo>("ContoAvereBollo", kText, "",
+                                                              {"EditCABollo", 6, true}, "ContoAvere"),
+    makeKey<Field<&C::FIVA>, &E::iva>("IVA", kText, "22", {"EditIVA", 2, true}),
+    makeKey<Field<&C::FInapplicabilita>, &E::inapplicabilita>("Inapplicabilita", kText, "",
+                                                              {"EditInapplicabilita", 2, false}),
+    makeKey<Field<&C::FVoceIva>, &E::voceIva>("VoceIva", kText, "", {"EditVoceIva"}),
+    makeKey<Field<&C::FInapplicabilitaBollo>, &E::inapplicabilitaBollo>(
+        "InapplicabilitaBollo", kText, "", {"EditInapplicabilitaBollo", 2, false}, "Inapplicabilita"),
+    makeKey<Field<&C::FVoceIvaBollo>, &E::voceIvaBollo>("VoceIvaBollo", kText, "", {"EditVoceIvaBollo"},
+                                                        "VoceIva"),
+};
+
+const GeneraleKey &generaleKeyNamed(const char *name)
+{
+    for (const GeneraleKey &key : kGeneraleKeys) {
+        if (qstrcmp(key.name, name) == 0)
+            return key;
+    }
+    Q_UNREACHABLE();
+}
+
+DatabaseLogin databaseLogin(const QString &defaultPassword)
+{
+    const ProfileFile ini(settingsFilePath());
+    return {ini.readString(kDatabase, QStringLiteral("user"), QStringLiteral("SYSDBA")),
+            ini.readString(kDatabase, QStringLiteral("pwd"), defaultPassword)};
+}
+
 } // namespace
+
+std::span<const GeneraleKey> generaleKeys()
+{
+    return kGeneraleKeys;
+}
+
+const GeneraleKey *generaleKeyOfControl(const QString &control)
+{
+    for (const GeneraleKey &key : kGeneraleKeys) {
+        if (control == QLatin1String(key.control))
+            return &key;
+    }
+    return nullptr;
+}
 
 TConfigurazione::TConfigurazione()
     : configinif(settingsFilePath())
@@ -41,47 +157,55 @@ void TConfigurazione::leggiconfig()
 {
     FFileConfig = configinif.readString(kConfig, QStringLiteral("file"), QString());
     reloadAssociations();
-    FPeriodoSalvataggio = configinif.readInteger(kGenerale, QStringLiteral("PeriodoSalvataggio"), 0);
-    setCartellaSalvataggio(configinif.readString(kGenerale, QStringLiteral("CartellaSalvataggio"), defaultSaveFolder()));
-    setCreaSottocartelle(configinif.readBool(kGenerale, QStringLiteral("CreaSottocartelle"), true));
-    FEstensioneTXT = configinif.readBool(kGenerale, QStringLiteral("EstensioneTXT"), false);
-
-    FAttivita = configinif.readString(kGenerale, QStringLiteral("Attivita"), QStringLiteral("0"));
-    FRegistro = configinif.readString(kGenerale, QStringLiteral("Registro"), QStringLiteral("A"));
-    FSettore = configinif.readString(kGenerale, QStringLiteral("Settore"), QString());
-    FContoDare = configinif.readString(kGenerale, QStringLiteral("ContoDare"), QString());
-    FContoAvere = configinif.readString(kGenerale, QStringLiteral("ContoAvere"), QString());
-    // The stamp-duty codes fall back to the fee codes only when absent.
-    FSettoreBollo = configinif.readString(kGenerale, QStringLiteral("SettoreBollo"), FSettore);
-    FContoDareBollo = configinif.readString(kGenerale, QStringLiteral("ContoDareBollo"), FContoDare);
-    FContoAvereBollo = configinif.readString(kGenerale, QStringLiteral("ContoAvereBollo"), FContoAvere);
-
-    FIVA = configinif.readString(kGenerale, QStringLiteral("IVA"), QStringLiteral("22"));
-    FInapplicabilita = configinif.readString(kGenerale, QStringLiteral("Inapplicabilita"), QString());
-    FVoceIva = configinif.readString(kGenerale, QStringLiteral("VoceIva"), QString());
-    FInapplicabilitaBollo = configinif.readString(kGenerale, QStringLiteral("InapplicabilitaBollo"), FInapplicabilita);
-    FVoceIvaBollo = configinif.readString(kGenerale, QStringLiteral("VoceIvaBollo"), FVoceIva);
+    // In table order: a stamp-duty code falls back to the fee code read before
+    // it, and only while it is absent.
+    for (const GeneraleKey &key : kGeneraleKeys) {
+        const QString name = QLatin1String(key.name);
+        const QString defaultText = key.defaultValue ? QString::fromLatin1(key.defaultValue) : defaultSaveFolder();
+        switch (key.kind) {
+        case GeneraleKey::Number:
+            setValue(key, configinif.readInteger(kGenerale, name, defaultText.toInt()));
+            break;
+        case GeneraleKey::Flag:
+            setValue(key, configinif.readBool(kGenerale, name, defaultText.toInt() != 0));
+            break;
+        case GeneraleKey::Text:
+            setValue(key, configinif.readString(kGenerale, name,
+                                                key.fallback ? value(generaleKeyNamed(key.fallback)).toString()
+                                                             : defaultText));
+            break;
+        }
+    }
 }
 
 void TConfigurazione::salvaconfig()
 {
-    configinif.writeInteger(kGenerale, QStringLiteral("PeriodoSalvataggio"), FPeriodoSalvataggio);
-    configinif.writeString(kGenerale, QStringLiteral("CartellaSalvataggio"), FCartellaSalvataggio);
-    configinif.writeBool(kGenerale, QStringLiteral("CreaSottocartelle"), FCreaSottocartelle);
-    configinif.writeBool(kGenerale, QStringLiteral("EstensioneTXT"), FEstensioneTXT);
-    configinif.writeString(kGenerale, QStringLiteral("Attivita"), FAttivita);
-    configinif.writeString(kGenerale, QStringLiteral("Registro"), FRegistro);
-    configinif.writeString(kGenerale, QStringLiteral("Settore"), FSettore);
-    configinif.writeString(kGenerale, QStringLiteral("ContoDare"), FContoDare);
-    configinif.writeString(kGenerale, QStringLiteral("ContoAvere"), FContoAvere);
-    configinif.writeString(kGenerale, QStringLiteral("SettoreBollo"), FSettoreBollo);
-    configinif.writeString(kGenerale, QStringLiteral("ContoDareBollo"), FContoDareBollo);
-    configinif.writeString(kGenerale, QStringLiteral("ContoAvereBollo"), FContoAvereBollo);
-    configinif.writeString(kGenerale, QStringLiteral("IVA"), FIVA);
-    configinif.writeString(kGenerale, QStringLiteral("Inapplicabilita"), FInapplicabilita);
-    configinif.writeString(kGenerale, QStringLiteral("VoceIva"), FVoceIva);
-    configinif.writeString(kGenerale, QStringLiteral("InapplicabilitaBollo"), FInapplicabilitaBollo);
-    configinif.writeString(kGenerale, QStringLiteral("VoceIvaBollo"), FVoceIvaBollo);
+    for (const GeneraleKey &key : kGeneraleKeys) {
+        const QString name = QLatin1String(key.name);
+        const QVariant v = value(key);
+        switch (key.kind) {
+        case GeneraleKey::Number:
+            configinif.writeInteger(kGenerale, name, v.toInt());
+            break;
+        case GeneraleKey::Flag:
+            configinif.writeBool(kGenerale, name, v.toBool());
+            break;
+        case GeneraleKey::Text:
+            configinif.writeString(kGenerale, name, v.toString());
+            break;
+        }
+    }
+}
+
+ExportSettings TConfigurazione::exportSettings() const
+{
+    ExportSettings settings;
+    for (const GeneraleKey &key : kGeneraleKeys) {
+        if (key.exportTo)
+            key.exportTo(settings, value(key));
+    }
+    settings.cartellaEsportazione = CartellaEsportazione();
+    return settings;
 }
 
 void TConfigurazione::setCartellaSalvataggio(const QString &folder)
@@ -110,4 +234,43 @@ void TConfigurazione::setCartellaEsportazione(const QString &folder)
 void TConfigurazione::reloadAssociations()
 {
     listasez = configinif.sectionLines(kAssSezionale);
+}
+
+QString TConfigurazione::storedSezionale(const QString &sigla) const
+{
+    for (const QString &line : listasez) {
+        if (line.size() > sigla.size() && line.at(sigla.size()) == QLatin1Char('=')
+            && line.startsWith(sigla, Qt::CaseInsensitive))
+            return line.mid(sigla.size() + 1);
+    }
+    return {};
+}
+
+DatabaseLogin configDatabaseLogin()
+{
+    return databaseLogin(QStringLiteral("plumtrace"));
+}
+
+DatabaseLogin patientDatabaseLogin()
+{
+    return databaseLogin(QString());
+}
+
+QStringList databaseList()
+{
+    return ProfileFile(settingsFilePath()).sectionValues(kFile);
+}
+
+void replaceDatabaseList(const QStringList &texts)
+{
+    QList<std::pair<QString, QString>> entries;
+    int key = 1;
+    for (const QString &text : texts)
+        entries.append({QString::number(key++), text});
+    ProfileFile(settingsFilePath()).replaceSection(kFile, entries);
+}
+
+void replaceAssociations(const QList<std::pair<QString, QString>> &associations)
+{
+    ProfileFile(settingsFilePath()).replaceSection(kAssSezionale, associations);
 }

@@ -2,8 +2,50 @@
 
 #include "platform/ProfileFile.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+#include <span>
+#include <utility>
+
+class TConfigurazione;
+struct ExportSettings;
+
+// One key of [Generale] and everything the program does with it: the field
+// of TConfigurazione that holds it, its default, the settings dialog's
+// control that edits it and the export setting it becomes. The table of the
+// seventeen keys, generaleKeys(), is the one list of them.
+struct GeneraleKey
+{
+    enum Kind { Text, Number, Flag };
+
+    const char *name;
+    Kind kind;
+    // The value while the key is absent: the text, or the digits of a number
+    // or a flag; nullptr stands for the platform's default export folder.
+    const char *defaultValue;
+    // The key whose value stands in while this one is absent, or nullptr.
+    const char *fallback;
+    // The object name of the settings dialog's control, and the limits of
+    // its typing (0: none).
+    const char *control;
+    int typingLimit;
+    bool digitsOnly;
+    // The field, through TConfigurazione::value() and setValue().
+    QVariant (*get)(const TConfigurazione &);
+    void (*set)(TConfigurazione &, const QVariant &);
+    // The export setting it fills; nullptr when the export does not take it.
+    void (*exportTo)(ExportSettings &, const QVariant &);
+};
+
+// The keys of [Generale] in the order salvaconfig() writes them: the folder
+// comes before the dated-subfolder flag, and each fee code before the
+// stamp-duty code that falls back to it.
+std::span<const GeneraleKey> generaleKeys();
+// The key whose dialog control has this object name; nullptr when none has.
+const GeneraleKey *generaleKeyOfControl(const QString &control);
 
 // The settings in force during a run, loaded from Tolm.ini when created.
 // [Generale] is written back by salvaconfig(); the export folder follows the
@@ -27,6 +69,13 @@ public:
     void setCreaSottocartelle(bool create);
     QString CartellaEsportazione() const { return FCartellaEsportazione; }
     void setCartellaEsportazione(const QString &folder);
+
+    // A [Generale] value as its field holds it (text, number or flag).
+    QVariant value(const GeneraleKey &key) const { return key.get(*this); }
+    void setValue(const GeneraleKey &key, const QVariant &value) { key.set(*this, value); }
+
+    // What the export takes from the settings in force.
+    ExportSettings exportSettings() const;
 
     // The accessor bound to the settings file.
     ProfileFile &inifile() { return configinif; }
@@ -52,6 +101,10 @@ public:
 
     // Reloads listasez from [AssSezionale].
     void reloadAssociations();
+    // The sezionale stored for a heading: the first line "code=..." of
+    // listasez, the code compared without regard to case; empty when there
+    // is none.
+    QString storedSezionale(const QString &sigla) const;
 
 private:
     void leggiconfig();
@@ -61,3 +114,27 @@ private:
     bool FCreaSottocartelle = false;
     ProfileFile configinif;
 };
+
+// The other sections of Tolm.ini, read and written in the settings file of
+// the program folder at the time of the call.
+
+// User and password of the connections, from [Database]: user SYSDBA while
+// absent; the password "plumtrace" for the configuration database and empty
+// for a patient database while absent.
+struct DatabaseLogin
+{
+    QString user;
+    QString password;
+};
+DatabaseLogin configDatabaseLogin();
+DatabaseLogin patientDatabaseLogin();
+
+// [File]: the patient databases' connection strings in file order.
+QStringList databaseList();
+// Replaces [File] with the texts under keys 1..n, in one replacement of the
+// file: a failed write leaves the old list whole.
+void replaceDatabaseList(const QStringList &texts);
+
+// Replaces [AssSezionale] with the pairs code=sezionale, in one replacement
+// of the file.
+void replaceAssociations(const QList<std::pair<QString, QString>> &associations);
