@@ -7,6 +7,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/Today.h"
+#include "records/InvoiceSummary.h"
 #include "dialogs/TConfigDlg.h"
 #include "settings/TConfigurazione.h"
 
@@ -449,19 +450,12 @@ void TFormMain::keepRepainting()
 void TFormMain::updateSummary()
 {
     const InvoiceTable &table = m_dm.dxMemDataFatture;
-    // Each total fits in 64 bits; their sum over a whole table need not.
-    __int128 totale = 0;
-    int withoutCf = 0;
-    for (const InvoiceRecord &r : table.records()) {
-        totale += r.totale();
-        if (r.cf.isEmpty())
-            ++withoutCf;
-    }
+    const InvoiceSummary figures = summarize(table.records());
     const QLocale locale;
     QString summary = QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
-                          .arg(table.size())
-                          .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
-                          .arg(withoutCf);
+                          .arg(figures.invoices)
+                          .arg(locale.toCurrencyString(figures.totalUnits()))
+                          .arg(figures.withoutTaxCode);
     const InvoiceChecks &checks = table.checks();
     if (checks.invalidTaxCodeCount() > 0)
         summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());
