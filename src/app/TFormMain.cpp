@@ -2,6 +2,8 @@
 
 #include "app/WaitCursor.h"
 #include "data/TDataModule1.h"
+#include "dialogs/AssociationAction.h"
+#include "dialogs/DatabaseListAction.h"
 #include "dialogs/TConfigDlg.h"
 #include "models/InvoiceGrid.h"
 #include "models/InvoiceModel.h"
@@ -250,8 +252,8 @@ void TFormMain::Button2Click()
     guarded([this] {
         TConfigDlg dialog(this);
         dialog.Config = m_dm.configurazione.get();
-        if (prepareConfigDlg)
-            prepareConfigDlg(dialog);
+        dialog.databaseListAction = [&dialog] { runDatabaseListDialog(&dialog); };
+        dialog.associationAction = [&dialog, this] { runAssociationDialog(&dialog, m_dm); };
         if (dialog.exec() == QDialog::Accepted) {
             LabelConfig->setText(configurationText());
             LabelConfig->adjustSize();
