@@ -67,10 +67,12 @@ QByteArray encodedText(QString text, const QString &encoding, const QByteArray &
     return mark + bytes;
 }
 
-QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more)
+QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more,
+                            const QString &lineEnd)
 {
-    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
+    QString text = QStringLiteral("[Config]") + lineEnd + QStringLiteral("file=") + config + lineEnd
+                   + QStringLiteral("[File]") + lineEnd;
     for (int i = 0; i < patients.size(); ++i)
-        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
+        text += QString::number(i + 1) + QLatin1Char('=') + patients[i] + lineEnd;
     return (text + more).toUtf8();
 }
