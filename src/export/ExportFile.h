@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SafeWriter.h"
 #include "records/InvoiceTable.h"
 #include "records/ShortDate.h"
 #include "settings/ExportSettings.h"
@@ -51,7 +52,7 @@ void createFolder(const QString &folder);
 void saveFile(const QString &path, const QByteArray &content);
 
 // Takes the content of a file piece after piece.
-using ExportSink = std::function<void(const char *data, qsizetype size)>;
+using ExportSink = SafeWriter::Sink;
 // The same, with the content handed piece by piece to the sink that
 // produce receives: a large content need not be held whole in memory. The
 // file appears only once produce has returned and everything is on disk.
