@@ -1,8 +1,7 @@
 // Writing the export file whole through the platform's SafeWriter, with the
 // export's own error texts.
-#include "export/ExportFile.h"
+#include "export/ExportWriter.h"
 
-#include "platform/SafeWriter.h"
 #include "platform/TolmError.h"
 
 #include <QDir>
