@@ -29,6 +29,11 @@ qsizetype unitSize(Encoding encoding)
     return encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be ? 2 : 1;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool isValidUtf8(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -135,8 +140,10 @@ LineDocument::LineDocument(const QByteArray &bytes)
         m_mark = kUtf8Mark;
     }
     rest = rest.sliced(m_mark.size());
+    // As Windows writes it: text that could be either (plain ASCII, or no
+    // text at all) is the ANSI code page.
     if (unitSize(m_encoding) == 1)
-        m_encoding = isValidUtf8(rest) ? Encoding::Utf8 : Encoding::Ansi;
+        m_encoding = (!m_mark.isEmpty() || !isAscii(rest)) && isValidUtf8(rest) ? Encoding::Utf8 : Encoding::Ansi;
 
     const QByteArray carriageReturn = encode(QStringLiteral("\r"), m_encoding);
     const qsizetype unit = unitSize(m_encoding);

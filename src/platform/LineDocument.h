@@ -4,11 +4,13 @@
 #include <QList>
 #include <QString>
 
-// A text file as lines that goes back to bytes in the file's own encoding:
-// one that begins with the byte-order mark FF FE or FE FF is UTF-16 (little
-// or big endian); otherwise one that is valid UTF-8 is UTF-8 (with or without
-// its mark), and any other is Windows-1252, where characters it lacks are
-// written as "?". No bytes (a new file) give UTF-8 without mark.
+// A text file as lines that goes back to bytes in the file's own encoding,
+// told as the Windows profile calls tell it: one that begins with the
+// byte-order mark FF FE or FE FF is UTF-16 (little or big endian); one that
+// is valid UTF-8 and has its mark EF BB BF or text beyond ASCII is UTF-8;
+// any other (plain ASCII, no bytes at all as a new file, or bytes that are
+// not UTF-8) is the ANSI code page, where characters it lacks are written
+// as "?".
 //
 // Lines left untouched go back byte for byte as they were read; changed and
 // new lines are encoded anew. Each line keeps its own end (CR LF, LF or none
