@@ -265,26 +265,27 @@ void TestConfigurazione::saveWritesGeneraleOnly()
         c.FVoceIvaBollo = "VB";
         c.salvaconfig();
     }
-    const QByteArray generale = QStringLiteral("[Generale]\r\n"
-                                               "PeriodoSalvataggio=-5\r\n"
-                                               "CartellaSalvataggio=/saved\r\n"
-                                               "CreaSottocartelle=0\r\n"
-                                               "EstensioneTXT=1\r\n"
-                                               "Attivita=1\r\n"
-                                               "Registro=B\r\n"
-                                               "Settore=S\r\n"
-                                               "ContoDare=D\r\n"
-                                               "ContoAvere=A\r\n"
-                                               "SettoreBollo=\r\n"
-                                               "ContoDareBollo=DB\r\n"
-                                               "ContoAvereBollo=AB\r\n"
-                                               "IVA=10\r\n"
-                                               "Inapplicabilita=Esente è ò €\r\n"
-                                               "VoceIva=V\r\n"
-                                               "InapplicabilitaBollo=IB\r\n"
-                                               "VoceIvaBollo=VB\r\n"
-                                               "\r\n")
-                                    .toUtf8();
+    // A file of plain ASCII takes the accented value in the ANSI code page.
+    const QByteArray generale = encodedText(QStringLiteral("[Generale]\r\n"
+                                                           "PeriodoSalvataggio=-5\r\n"
+                                                           "CartellaSalvataggio=/saved\r\n"
+                                                           "CreaSottocartelle=0\r\n"
+                                                           "EstensioneTXT=1\r\n"
+                                                           "Attivita=1\r\n"
+                                                           "Registro=B\r\n"
+                                                           "Settore=S\r\n"
+                                                           "ContoDare=D\r\n"
+                                                           "ContoAvere=A\r\n"
+                                                           "SettoreBollo=\r\n"
+                                                           "ContoDareBollo=DB\r\n"
+                                                           "ContoAvereBollo=AB\r\n"
+                                                           "IVA=10\r\n"
+                                                           "Inapplicabilita=Esente è ò €\r\n"
+                                                           "VoceIva=V\r\n"
+                                                           "InapplicabilitaBollo=IB\r\n"
+                                                           "VoceIvaBollo=VB\r\n"
+                                                           "\r\n"),
+                                            QStringLiteral("windows-1252"));
     QCOMPARE(folder.readIni(), kOtherSectionsBefore + generale + kOtherSectionsAfter);
 
     // Read back as saved; the empty stamp sector no longer falls back.

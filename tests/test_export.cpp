@@ -1,5 +1,9 @@
 // The export file: rows, amounts, order, bytes, folder and file writing.
 #include "export/ExportFile.h"
+#include "export/ExportFolder.h"
+#include "export/ExportText.h"
+#include "export/ExportWriter.h"
+#include "records/ShortDate.h"
 #include "support/ExportSamples.h"
 #include "platform/TolmError.h"
 #include "support/SmallDisk.h"

@@ -1,6 +1,8 @@
 // The rows of the export file, the whole content and the export itself.
 #include "export/ExportFile.h"
 
+#include "export/ExportFolder.h"
+#include "export/ExportWriter.h"
 #include "export/RowWriter.h"
 #include "platform/AnsiCodePage.h"
 

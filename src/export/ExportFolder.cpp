@@ -1,5 +1,5 @@
 // Making the export folder exist.
-#include "export/ExportFile.h"
+#include "export/ExportFolder.h"
 
 #include "platform/TolmError.h"
 

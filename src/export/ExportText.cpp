@@ -2,8 +2,6 @@
 // field separator.
 #include "export/ExportText.h"
 
-#include "export/ExportFile.h"
-
 #include <cstring>
 
 qint64 nearestWholeUnits(qint64 amount)

@@ -1,8 +1,9 @@
 #include "export/RowWriter.h"
 
-#include "export/ExportFile.h"
 #include "export/ExportText.h"
 #include "platform/AnsiCodePage.h"
+#include "records/ShortDate.h"
+#include "settings/ExportSettings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -16,18 +16,11 @@
 // are cut at 2047 characters; a missing file gives the default.
 //
 // Writes replace the key in place or add it to its section (creating section
-// and file when missing) and leave every other line untouched. The new
-// content goes to a temporary file in the same folder that is renamed over
-// the old one, so a failed write leaves the old file whole. Where the folder
-// refuses new files for lack of permission but the file itself may be
-// written, the file is rewritten in place and flushed to disk instead. A
-// failure raises TolmError "Unable to write to <full path>".
-//
-// A file keeps its encoding: one that begins with the byte-order mark
-// FF FE or FE FF is UTF-16 (little or big endian); otherwise one that is
-// valid UTF-8 is UTF-8 (with or without its mark) and any other is
-// Windows-1252, where characters it lacks are written as "?". A new file is
-// UTF-8 without mark. Line ends are kept.
+// and file when missing) and leave every other line untouched, the file in
+// its own encoding (see LineDocument). The file is replaced whole through
+// SafeWriter, so a failed write leaves the old file whole; where the folder
+// refuses new files but the file itself may be written, it is rewritten in
+// place. A failure raises TolmError "Unable to write to <full path>".
 class ProfileFile
 {
 public:

@@ -21,9 +21,11 @@
 // more than 15 significant digits and is otherwise within half a unit of
 // its 15th digit; the grid's cell texts never crash.
 #include "export/ExportFile.h"
+#include "export/ExportText.h"
 #include "models/InvoiceModel.h"
 #include "platform/AnsiCodePage.h"
 #include "records/InvoiceTable.h"
+#include "records/ShortDate.h"
 
 #include <QByteArrayView>
 #include <QList>

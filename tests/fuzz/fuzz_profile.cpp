@@ -22,7 +22,7 @@
 // character that code page lacks as "?"); a whole number written reads back
 // as itself; every other key of the file reads as before; after an erase no
 // key of that section is left; a file keeps its form (UTF-16, UTF-8,
-// Windows-1252), and a new file is UTF-8.
+// Windows-1252), and a new file is Windows-1252.
 //
 // Names that a private-profile file cannot hold are written as well, but
 // checked for crashes only: the empty name, names with blanks at either end
@@ -31,12 +31,15 @@
 // with a character that code page lacks. Windows cannot read those back
 // either.
 //
-// A Windows-1252 file is told from UTF-8 by holding bytes that are not
-// UTF-8. When a write or an erase takes away the last of them, what is left
-// reads as UTF-8 from then on (an accented letter stored as two bytes that
-// happen to be UTF-8 changes). For that operation only crashes, the
-// readers' agreement and the bytes are checked: the lines left as they were
-// and the text added, one byte a character, and nothing re-encoded.
+// A UTF-8 file without its mark is told from Windows-1252 by holding text
+// beyond ASCII, all of it valid UTF-8. When a write adds Windows-1252 bytes
+// that happen to be such text, or an erase takes away the last bytes that
+// are not UTF-8, what is left reads as UTF-8 from then on (an accented
+// letter stored as two bytes that happen to be UTF-8 changes). For that
+// operation only crashes, the readers' agreement and the bytes are checked:
+// the lines left as they were and the text added, one byte a character, and
+// nothing re-encoded. A UTF-8 file without its mark that is left with plain
+// ASCII is Windows-1252 from then on, which reads the same.
 #include "platform/AnsiCodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/TolmError.h"
@@ -128,6 +131,13 @@ QString lineValue(const QString &line)
 // How the file stores its text, told as the reader tells it.
 enum class Form { None, Utf8, Ansi, Utf16Le, Utf16Be };
 
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
+qsizetype highBytes(QByteArrayView bytes)
+{
+    return std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 Form formOf(const QByteArray &bytes, bool exists)
 {
     if (!exists)
@@ -136,9 +146,17 @@ Form formOf(const QByteArray &bytes, bool exists)
         return Form::Utf16Le;
     if (bytes.startsWith("\xFE\xFF"))
         return Form::Utf16Be;
+    const bool marked = bytes.startsWith(kUtf8Mark);
+    const QByteArray text = marked ? bytes.mid(3) : bytes;
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString ignored = utf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
-    return utf8.hasError() ? Form::Ansi : Form::Utf8;
+    const QString ignored = utf8(text);
+    return !utf8.hasError() && (marked || highBytes(text) > 0) ? Form::Utf8 : Form::Ansi;
+}
+
+// A new file takes the text as Windows-1252 does.
+bool ansiText(Form form)
+{
+    return form == Form::Ansi || form == Form::None;
 }
 
 QByteArray fileBytes(bool *exists = nullptr)
@@ -200,7 +218,7 @@ QStringList sectionNames()
         break;
     case Form::Utf8:
     case Form::Ansi:
-        if (bytes.startsWith("\xEF\xBB\xBF"))
+        if (bytes.startsWith(kUtf8Mark))
             bytes.remove(0, 3);
         text = formOf(bytes, true) == Form::Utf8 ? QString::fromUtf8(bytes) : fromAnsi(bytes);
         break;
@@ -280,19 +298,15 @@ void readEverything(const ProfileFile &ini, const QString &section, const QStrin
     check(value == kAbsent || value.size() <= kMaxValueLength, "value longer than 2047", quoted(key));
 }
 
-qsizetype highBytes(QByteArrayView bytes)
-{
-    return std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
-// The form after a change: what it was, and UTF-8 for a new file. A
+// The form after a change: what it was, and Windows-1252 for a new file. A
 // Windows-1252 file may turn UTF-8 (see the top of the file), but only
 // through lines left as they were and the text added, one byte a character:
-// the result tells whether it did.
+// the result tells whether it did. A UTF-8 file without its mark may turn
+// Windows-1252 by being left with plain ASCII.
 bool keptForm(Form before, const QByteArray &bytesBefore, const QString &added = QString())
 {
     const Form after = fileForm();
-    if (before == Form::Ansi && after == Form::Utf8) {
+    if (ansiText(before) && after == Form::Utf8) {
         const QString addedText = asAnsi(added);
         const qsizetype addedHigh =
             std::count_if(addedText.begin(), addedText.end(), [](QChar c) { return c.unicode() >= 0x80; });
@@ -300,7 +314,12 @@ bool keptForm(Form before, const QByteArray &bytesBefore, const QString &added =
               "a Windows-1252 file was written in another encoding");
         return false;
     }
-    check(after == (before == Form::None ? Form::Utf8 : before), "the file changed its form",
+    if (before == Form::Utf8 && after == Form::Ansi) {
+        const QByteArray bytes = fileBytes();
+        check(!bytes.startsWith(kUtf8Mark) && highBytes(bytes) == 0, "a UTF-8 file was written in another encoding");
+        return true;
+    }
+    check(after == (before == Form::None ? Form::Ansi : before), "the file changed its form",
           QString::number(int(before)) + u' ' + QString::number(int(after)));
     return true;
 }
@@ -308,7 +327,7 @@ bool keptForm(Form before, const QByteArray &bytesBefore, const QString &added =
 // In a Windows-1252 file only what that code page holds can be found again.
 bool namesHeld(Form form, const QString &section, const QString &key)
 {
-    return form != Form::Ansi || (asAnsi(section) == section && asAnsi(key) == key);
+    return !ansiText(form) || (asAnsi(section) == section && asAnsi(key) == key);
 }
 
 void writeText(ProfileFile &ini, const QString &section, const QString &key, const QString &value)
@@ -328,7 +347,7 @@ void writeText(ProfileFile &ini, const QString &section, const QString &key, con
         readEverything(ini, section, key);
         return;
     }
-    const QString expected = readBack(form == Form::Ansi ? asAnsi(value) : value);
+    const QString expected = readBack(ansiText(form) ? asAnsi(value) : value);
     const QString got = ini.readString(section, key, kAbsent);
     check(got == expected, "value does not read back",
           quoted(section) + u' ' + quoted(key) + u' ' + quoted(got) + u' ' + quoted(expected));

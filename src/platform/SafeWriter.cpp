@@ -1,0 +1,390 @@
+// Own code around QSaveFile, which makes the temporary file and the rename:
+// it ignores a failed flush, flushes no folder, keeps only the rwx bits, and
+// its in-place fallback takes only EACCES, only on POSIX, and truncates first.
+#include "platform/SafeWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// What the writer asks of the system.
+#ifdef Q_OS_WIN
+using FileOffset = __int64;
+
+constexpr int kNoSuchFile = ERROR_PATH_NOT_FOUND;
+constexpr int kBadName = ERROR_INVALID_NAME;
+constexpr int kIsFolder = ERROR_ACCESS_DENIED;
+constexpr int kAccessDenied = ERROR_ACCESS_DENIED;
+constexpr int kDiskFull = ERROR_DISK_FULL;
+constexpr int kIoError = ERROR_WRITE_FAULT;
+
+int lastSystemError()
+{
+    return int(GetLastError());
+}
+
+void clearSystemError()
+{
+    SetLastError(0);
+}
+
+QString systemText(int code)
+{
+    if (code == 0)
+        return QString();
+    wchar_t *text = nullptr;
+    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, DWORD(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const QString result = QString::fromWCharArray(text, int(size)).trimmed();
+    LocalFree(text);
+    return result;
+}
+
+// The reason a step of the QSaveFile failed: Qt keeps the system's text.
+QString failureText(const QFileDevice &file, int fallback)
+{
+    const QString text = file.errorString();
+    return file.error() != QFileDevice::NoError && !text.isEmpty() ? text : systemText(fallback);
+}
+
+std::wstring nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+// QSaveFile gives the new file the old one's permissions (on Windows, its
+// read-only attribute).
+struct Existing
+{
+};
+
+// The error that refuses to replace an existing file, or 0.
+int refusal(const QString &path, Existing &)
+{
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return kIsFolder;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return kAccessDenied;
+    return 0;
+}
+
+void keepMode(QSaveFile &, const Existing &)
+{
+}
+
+bool flushToDisk(int fd)
+{
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+}
+
+// Windows puts the rename on disk with the file system's own log.
+void flushFolder(const QString &)
+{
+}
+
+// A trial file that goes when its handle is closed.
+bool folderRefusesNewFiles(const QString &folder, const QString &name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString trial = QStringLiteral("%1/.%2-%3-%4").arg(folder, name).arg(GetCurrentProcessId()).arg(attempt);
+        const HANDLE handle = CreateFileW(nativePath(trial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+            return false;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    return false;
+}
+
+int openExisting(const QString &path)
+{
+    int fd = -1;
+    if (_wsopen_s(&fd, nativePath(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, 0) != 0)
+        return -1;
+    return fd;
+}
+
+bool regularFileSize(int fd, FileOffset &size)
+{
+    struct _stat64 status;
+    if (_fstat64(fd, &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG)
+        return false;
+    size = status.st_size;
+    return true;
+}
+
+bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
+{
+    if (_lseeki64(fd, offset, SEEK_SET) < 0)
+        return false;
+    while (size > 0) {
+        const int written = _write(fd, data, unsigned(std::min<qsizetype>(size, 1 << 30)));
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool cutTo(int fd, FileOffset size)
+{
+    return _chsize_s(fd, size) == 0;
+}
+
+void closeFile(int fd)
+{
+    _close(fd);
+}
+#else
+using FileOffset = off_t;
+
+constexpr int kNoSuchFile = ENOENT;
+constexpr int kBadName = EINVAL;
+constexpr int kIsFolder = EISDIR;
+constexpr int kAccessDenied = EACCES;
+constexpr int kDiskFull = ENOSPC;
+constexpr int kIoError = EIO;
+
+int lastSystemError()
+{
+    return errno;
+}
+
+void clearSystemError()
+{
+    errno = 0;
+}
+
+QString systemText(int code)
+{
+    return code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code));
+}
+
+// The reason a step of the QSaveFile failed: errno where it left one.
+QString failureText(const QFileDevice &, int fallback)
+{
+    return systemText(errno != 0 ? errno : fallback);
+}
+
+struct Existing
+{
+    bool exists = false;
+    mode_t mode = 0;
+};
+
+// The error that refuses to replace an existing file, or 0.
+int refusal(const QString &path, Existing &existing)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    existing.exists = ::stat(name.constData(), &status) == 0;
+    if (!existing.exists)
+        return 0;
+    existing.mode = status.st_mode;
+    if (S_ISDIR(status.st_mode))
+        return kIsFolder;
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return kAccessDenied;
+    return ::access(name.constData(), W_OK) == 0 ? 0 : errno;
+}
+
+// Every mode bit of the old file, not only the rwx bits QSaveFile copies.
+void keepMode(QSaveFile &file, const Existing &existing)
+{
+    if (existing.exists)
+        ::fchmod(file.handle(), existing.mode & 07777);
+}
+
+// The whole file, not only its data as QSaveFile's own flush does.
+bool flushToDisk(int fd)
+{
+    return ::fsync(fd) == 0;
+}
+
+// The rename itself is made durable by flushing the folder that holds it.
+void flushFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// A trial file, removed at once.
+bool folderRefusesNewFiles(const QString &folder, const QString &name)
+{
+    QByteArray trial = QFile::encodeName(folder + QStringLiteral("/.") + name + QStringLiteral("-XXXXXX"));
+    const int fd = ::mkstemp(trial.data());
+    if (fd < 0)
+        return errno == EACCES || errno == EPERM;
+    ::close(fd);
+    ::unlink(trial.constData());
+    return false;
+}
+
+int openExisting(const QString &path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+}
+
+bool regularFileSize(int fd, FileOffset &size)
+{
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    size = status.st_size;
+    return true;
+}
+
+bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
+{
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size_t(size), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return true;
+}
+
+bool cutTo(int fd, FileOffset size)
+{
+    return ::ftruncate(fd, size) == 0;
+}
+
+void closeFile(int fd)
+{
+    ::close(fd);
+}
+#endif
+
+// Thrown by the sink to end produce when a piece cannot be written.
+struct PieceNotWritten
+{
+    QString reason;
+};
+
+// Rewrites the file in place, growth first (see setInPlaceFallback).
+// Returns 0 or the system's error.
+int rewriteInPlace(const QString &path, const QByteArray &content)
+{
+    const int fd = openExisting(path);
+    if (fd < 0)
+        return lastSystemError();
+    int error = 0;
+    const auto check = [&](bool done) {
+        if (!done && error == 0)
+            error = lastSystemError() != 0 ? lastSystemError() : kIoError;
+        return done;
+    };
+    FileOffset size = 0;
+    bool ok = check(regularFileSize(fd, size));
+    const qsizetype oldSize = ok ? qsizetype(size) : 0;
+    if (ok && content.size() > oldSize) {
+        ok = check(writeAt(fd, content.constData() + oldSize, content.size() - oldSize, FileOffset(oldSize)));
+        if (!ok) {
+            const bool cut = cutTo(fd, FileOffset(oldSize));
+            Q_UNUSED(cut); // should it fail too, the old bytes are still in place
+        }
+    }
+    if (ok)
+        ok = check(writeAt(fd, content.constData(), std::min(oldSize, content.size()), 0))
+             && check(content.size() >= oldSize || cutTo(fd, FileOffset(content.size())))
+             && check(flushToDisk(fd));
+    closeFile(fd);
+    return error;
+}
+
+} // namespace
+
+SafeWriter::SafeWriter(const QString &path)
+    : m_path(path)
+{
+}
+
+std::optional<SafeWriteFailure> SafeWriter::write(const QByteArray &content) const
+{
+    return write([&](const Sink &sink) { sink(content.constData(), content.size()); });
+}
+
+std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
+{
+    using Step = SafeWriteFailure::Step;
+    if (m_path.isEmpty() || m_path.contains(QChar(0)))
+        return SafeWriteFailure{Step::Create, systemText(m_path.isEmpty() ? kNoSuchFile : kBadName)};
+    Existing existing;
+    if (const int refused = refusal(m_path, existing))
+        return SafeWriteFailure{Step::Create, systemText(refused)};
+
+    // Unbuffered: the pieces go to the file as they come.
+    QSaveFile file(m_path);
+    clearSystemError();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const QString reason = failureText(file, kIoError);
+        const QFileInfo target(m_path);
+        if (!m_inPlaceFallback || !folderRefusesNewFiles(target.absolutePath(), target.fileName()))
+            return SafeWriteFailure{Step::Create, reason};
+        QByteArray content;
+        produce([&](const char *data, qsizetype size) { content.append(data, size); });
+        clearSystemError();
+        if (const int error = rewriteInPlace(target.absoluteFilePath(), content))
+            return SafeWriteFailure{Step::Write, systemText(error)};
+        return std::nullopt;
+    }
+    keepMode(file, existing);
+
+    try {
+        produce([&](const char *data, qsizetype size) {
+            clearSystemError();
+            const qint64 written = file.write(data, size);
+            if (written != size) // a short write without an error is a full disk
+                throw PieceNotWritten{failureText(
+                    file, written >= 0 || file.error() == QFileDevice::ResourceError ? kDiskFull : kIoError)};
+        });
+    } catch (const PieceNotWritten &notWritten) {
+        return SafeWriteFailure{Step::Write, notWritten.reason};
+    }
+    if (!flushToDisk(file.handle()))
+        return SafeWriteFailure{Step::Write, systemText(lastSystemError())};
+
+    clearSystemError();
+    if (!file.commit())
+        return SafeWriteFailure{Step::Create, failureText(file, kIoError)};
+    flushFolder(QFileInfo(m_path).absolutePath());
+    return std::nullopt;
+}

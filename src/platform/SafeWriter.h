@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Why a file could not be written whole.
+struct SafeWriteFailure
+{
+    enum class Step {
+        Create, // the file could not be created, or not put in place of the old one
+        Write,  // its content could not be written or flushed to disk
+    };
+    Step step;
+    QString reason; // the system's text for the error; empty where it gave none
+};
+
+// Writes a file whole or not at all. The content goes into a temporary file
+// in the same folder, which is flushed to disk and renamed over the old file;
+// on POSIX the folder is flushed too, so that the rename itself is on disk.
+// The old file's permissions are kept. A failure leaves the old file whole and
+// no temporary file behind.
+//
+// An existing file that may not be written is refused and left alone (the
+// rename would replace it): a folder, a file the user may not write, and a
+// file whose mode lets nobody write, as the read-only attribute on Windows,
+// even when the user is an administrator who could.
+class SafeWriter
+{
+public:
+    // Takes the content piece after piece.
+    using Sink = std::function<void(const char *data, qsizetype size)>;
+    using Producer = std::function<void(const Sink &)>;
+
+    explicit SafeWriter(const QString &path);
+
+    // Where the folder refuses new files (no right to create them, or an
+    // immutable folder) but the file itself may be written, the file is
+    // rewritten in place and flushed to disk instead. What grows the file is
+    // written first, beyond its old end: when the disk has no room for it the
+    // file keeps its old content.
+    void setInPlaceFallback(bool enabled) { m_inPlaceFallback = enabled; }
+
+    std::optional<SafeWriteFailure> write(const QByteArray &content) const;
+    // produce hands the content to the sink piece by piece, so that a large
+    // content need not be held whole; the file appears only once produce has
+    // returned and everything is on disk. A piece that cannot be written ends
+    // produce: the sink throws, and the writer catches it and reports the
+    // failure. What else produce throws goes through, the file unwritten.
+    std::optional<SafeWriteFailure> write(const Producer &produce) const;
+
+private:
+    QString m_path;
+    bool m_inPlaceFallback = false;
+};
