@@ -79,7 +79,8 @@ void TestSafeWriter::writes()
     QCOMPARE(readWholeFile(path), content);
     QCOMPARE(entries(folder.path()), QStringList{"out.txt"});
     if (!before.isNull()) {
-        QVERIFY(inodeOf(path) != inode); // a new file renamed over the old one
+        if (inode != 0) // where the system numbers its files
+            QVERIFY(inodeOf(path) != inode); // a new file renamed over the old one
         QCOMPARE(QFile::permissions(path) & 0x7077, mode);
     }
 }
