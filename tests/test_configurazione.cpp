@@ -5,11 +5,11 @@
 #include "platform/Today.h"
 #include "platform/TolmError.h"
 #include "support/Immutable.h"
+#include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 #include <memory>
@@ -59,28 +59,6 @@ QString saveError(TConfigurazione &c)
     }
     return QString();
 }
-
-// A tmpfs of two pages: room for a file of one page and its replacement of
-// one page, not for a replacement that grows to two.
-class TinyDisk
-{
-public:
-    explicit TinyDisk(const QString &path) : m_path(path)
-    {
-        m_ok = QDir().mkpath(m_path)
-            && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", m_path}) == 0;
-    }
-    ~TinyDisk()
-    {
-        if (m_ok)
-            QProcess::execute("umount", {m_path});
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-};
 
 const QByteArray kOtherSectionsBefore = "; Tolm\r\n[Config]\r\nfile=/db/config.fdb\r\n\r\n"
                                         "[Database]\r\nuser=SYSDBA\r\npwd=x\r\n[File]\r\n1=/db/a.fdb\r\n";
@@ -376,8 +354,10 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
     // more.
     TestFolder folder;
     const QString disk = folder.filePath("disk");
-    TinyDisk tiny(disk);
-    QVERIFY(tiny.ok());
+    // Two pages: room for a file of one page and its replacement of one
+    // page, not for a replacement that grows to two.
+    SmallDisk tiny(disk, 8);
+    QVERIFY(tiny.isMounted());
     setProgramFolder(disk);
     const QString iniPath = disk + "/Tolm.ini";
 

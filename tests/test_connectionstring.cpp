@@ -13,32 +13,32 @@ class TestConnectionString : public QObject
     Q_OBJECT
 
 private slots:
-    void analizzaEScrive_data();
-    void analizzaEScrive();
+    void parseAndWrite_data();
+    void parseAndWrite();
 };
 
-void TestConnectionString::analizzaEScrive_data()
+void TestConnectionString::parseAndWrite_data()
 {
-    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("scritto");
-    QTest::addColumn<bool>("errore");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("malformed");
 
     const QString bs = QStringLiteral("\\");
-    const QString dati = QStringLiteral("C:\\dati\\x.fdb");
+    const QString path = QStringLiteral("C:\\dati\\x.fdb");
 
-    QTest::newRow("tcp") << "srv:" + dati << "srv" << dati << "srv:" + dati << false;
-    QTest::newRow("tcp with port") << "srv/3051:" + dati << "srv/3051" << dati << "srv/3051:" + dati << false;
+    QTest::newRow("tcp") << "srv:" + path << "srv" << path << "srv:" + path << false;
+    QTest::newRow("tcp with port") << "srv/3051:" + path << "srv/3051" << path << "srv/3051:" + path << false;
     QTest::newRow("tcp empty file") << "srv:" << "srv" << "" << "srv:" << false;
-    QTest::newRow("drive letter") << dati << "" << dati << dati << false;
+    QTest::newRow("drive letter") << path << "" << path << path << false;
     QTest::newRow("one-letter host is a drive") << "a:C:\\x.fdb" << "" << "a:C:\\x.fdb" << "a:C:\\x.fdb" << false;
     QTest::newRow("bare name") << "pazienti.fdb" << "" << "pazienti.fdb" << "pazienti.fdb" << false;
     QTest::newRow("unix path") << "/dati/x.fdb" << "" << "/dati/x.fdb" << "/dati/x.fdb" << false;
     QTest::newRow("empty") << "" << "" << "" << "" << false;
-    QTest::newRow("named pipe") << bs + bs + "srv" + bs + dati << "srv" << dati << "srv:" + dati << false;
+    QTest::newRow("named pipe") << bs + bs + "srv" + bs + path << "srv" << path << "srv:" + path << false;
     QTest::newRow("named pipe share path") << "\\\\srv\\dati\\x.fdb" << "srv" << "dati\\x.fdb" << "srv:dati\\x.fdb" << false;
-    QTest::newRow("spx") << "srv@" + dati << "srv" << dati << "srv:" + dati << false;
+    QTest::newRow("spx") << "srv@" + path << "srv" << path << "srv:" + path << false;
     QTest::newRow("at sign without colon is local") << "srv@x.fdb" << "" << "srv@x.fdb" << "srv@x.fdb" << false;
 
     // A named pipe without a backslash after the host is kept whole.
@@ -58,28 +58,28 @@ void TestConnectionString::analizzaEScrive_data()
     QTest::newRow("empty tcp host") << ":x.fdb" << "" << "x.fdb" << ":x.fdb" << false;
     QTest::newRow("empty spx host") << "@C:\\x" << "" << "C:\\x" << "@C:\\x" << false;
 
-    const QString hostLungo(60, QLatin1Char('h'));
-    const QString fileLungo = "C:\\" + QString(400, QLatin1Char('f')) + ".fdb";
-    QTest::newRow("long host and file held whole") << hostLungo + ":" + fileLungo << hostLungo << fileLungo
-                                                   << hostLungo + ":" + fileLungo << false;
+    const QString longHost(60, QLatin1Char('h'));
+    const QString longFile = "C:\\" + QString(400, QLatin1Char('f')) + ".fdb";
+    QTest::newRow("long host and file held whole") << longHost + ":" + longFile << longHost << longFile
+                                                   << longHost + ":" + longFile << false;
     QTest::newRow("accents kept") << "Studio:C:\\Città\\è.fdb" << "Studio" << "C:\\Città\\è.fdb"
                                   << "Studio:C:\\Città\\è.fdb" << false;
 }
 
-void TestConnectionString::analizzaEScrive()
+void TestConnectionString::parseAndWrite()
 {
-    QFETCH(QString, testo);
+    QFETCH(QString, text);
     QFETCH(QString, host);
     QFETCH(QString, file);
-    QFETCH(QString, scritto);
-    QFETCH(bool, errore);
+    QFETCH(QString, written);
+    QFETCH(bool, malformed);
 
     TestPrompter prompter;
-    const ParsedConnection connessione = analizzaconnessione(testo);
-    QCOMPARE(connessione.parts.host, host);
-    QCOMPARE(connessione.parts.file, file);
-    QCOMPARE(confirmedText(connessione.parts), scritto);
-    QCOMPARE(connessione.malformed, errore);
+    const ParsedConnection connection = analizzaconnessione(text);
+    QCOMPARE(connection.parts.host, host);
+    QCOMPARE(connection.parts.file, file);
+    QCOMPARE(confirmedText(connection.parts), written);
+    QCOMPARE(connection.malformed, malformed);
     // The parser itself shows nothing: its reader reports a malformed text.
     QVERIFY(prompter.all.isEmpty());
 }

@@ -5,27 +5,16 @@
 #include "dialogs/TDlgOpenFile.h"
 #include "dialogs/TOpenDatabaseDlg.h"
 #include "support/FbFixture.h"
+#include "support/NextDialog.h"
 #include "support/TestFolder.h"
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-
-#include <memory>
-
-namespace {
-template <typename Dialog>
-Dialog *activeDialog()
-{
-    return qobject_cast<Dialog *>(QApplication::activeModalWidget());
-}
-} // namespace
 
 class TestDatabaseListRestart : public QObject
 {
@@ -54,7 +43,7 @@ void TestDatabaseListRestart::addedDatabaseIsReadAtNextStart()
     invoice.numero = 2;
     QVERIFY(FbFixture::createPatientDatabase(added));
     QVERIFY(FbFixture::runSql(added, FbFixture::insertInvoice(invoice)));
-    folder.writeIni(QStringLiteral("[Config]\nfile=%1\n[File]\n1=%2\n[AssSezionale]\n01=1\n").arg(config, first).toUtf8());
+    folder.writeIni(settingsFileText(config, {first}, QStringLiteral("[AssSezionale]\n01=1\n")));
 
     auto extractedSurnames = [] {
         TDataModule1 dm;
@@ -69,20 +58,15 @@ void TestDatabaseListRestart::addedDatabaseIsReadAtNextStart()
 
     // Add the second database through the list and the location dialog, then confirm.
     bool listShown = false, locationShown = false;
-    QTimer::singleShot(0, [&] {
-        TDlgOpenFile *list = activeDialog<TDlgOpenFile>();
-        if (!list)
-            return;
+    answerNextDialog<TDlgOpenFile>([&](TDlgOpenFile &list) {
         listShown = true;
-        QTimer::singleShot(0, [&] {
-            if (TOpenDatabaseDlg *location = activeDialog<TOpenDatabaseDlg>()) {
-                locationShown = true;
-                location->EditFile->setText(added);
-                QTest::mouseClick(location->OKBtn, Qt::LeftButton);
-            }
+        answerNextDialog<TOpenDatabaseDlg>([&](TOpenDatabaseDlg &location) {
+            locationShown = true;
+            location.EditFile->setText(added);
+            QTest::mouseClick(location.OKBtn, Qt::LeftButton);
         });
-        list->SpeedButton1Click();
-        QTest::mouseClick(list->OKBtn, Qt::LeftButton);
+        list.SpeedButton1Click();
+        QTest::mouseClick(list.OKBtn, Qt::LeftButton);
     });
     runDatabaseListDialog(nullptr);
     QVERIFY(listShown);

@@ -31,11 +31,6 @@ const QString kHeading = QStringLiteral("01");
 const QDate kFrom(2025, 1, 1);
 const QDate kTo(2025, 1, 31);
 
-QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
-{
-    return settingsFileText(config, patients, more);
-}
-
 // The rows of the association table as index|Sigla|Descrizione|Sezionale,
 // texts as stored (Windows-1252 bytes).
 QList<QByteArray> headingRows(const AssociationTable &table)
@@ -120,7 +115,7 @@ void TestDataModule::missingClientLibrary()
 {
     TestFolder folder;
     TestPrompter prompter;
-    folder.writeIni(settings(m_config, {m_patients}));
+    folder.writeIni(settingsFileText(m_config, {m_patients}));
     FbClient::setLibraryName(QStringLiteral("libfbclient-missing.so.9"));
     const QString error = errorOf([] { TDataModule1 dm; });
     FbClient::setLibraryName(QString::fromLatin1(FbClient::kDefaultLibraryName));
@@ -265,7 +260,7 @@ void TestDataModule::configurationOpenFailure()
     TestFolder folder;
     TestPrompter prompter;
     const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
-    folder.writeIni(settings(name, {m_patients}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
+    folder.writeIni(settingsFileText(name, {m_patients}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
     TDataModule1 dm;
 
     // One error box with the client's text, a full stop added where the text
@@ -304,7 +299,7 @@ void TestDataModule::patientOpenFailure()
     TestFolder folder;
     TestPrompter prompter;
     const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
-    folder.writeIni(settings(m_config, {name}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
+    folder.writeIni(settingsFileText(m_config, {name}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
     TDataModule1 dm;
     QCOMPARE(prompter.all, QStringList()); // the connection is only built at start-up
     QCOMPARE(dm.listDB->size(), size_t(1));
@@ -398,15 +393,15 @@ void TestDataModule::headingsMergeStoredSezionali()
                                           + FbFixture::insertHeading(QStringLiteral("LM"), seventy)));
     TestFolder folder;
     TestPrompter prompter;
-    folder.writeIni(settings(config, {}, QStringLiteral("[AssSezionale]\n"
-                                                        "ABX=8\n" // a longer code is another code
-                                                        "ab=1\n"  // letter case does not count
-                                                        "CD=2\n"
-                                                        "cd=9\n"  // the first line wins
-                                                        "GH=\n"
-                                                        "IJK=5\n" // the code is cut before the lookup
-                                                        "IJ=4\n"
-                                                        "LM=123\n")));
+    folder.writeIni(settingsFileText(config, {}, QStringLiteral("[AssSezionale]\n"
+                                                                "ABX=8\n" // a longer code is another code
+                                                                "ab=1\n"  // letter case does not count
+                                                                "CD=2\n"
+                                                                "cd=9\n"  // the first line wins
+                                                                "GH=\n"
+                                                                "IJK=5\n" // the code is cut before the lookup
+                                                                "IJ=4\n"
+                                                                "LM=123\n")));
     TDataModule1 dm;
     QCOMPARE(prompter.all, QStringList());
     QCOMPARE(headingRows(dm.MTableAssIntest),
@@ -421,7 +416,7 @@ void TestDataModule::emptyHeadingsTable()
     QVERIFY(FbFixture::createConfigDatabase(config));
     TestFolder folder;
     TestPrompter prompter;
-    folder.writeIni(settings(config, {m_patients}, QStringLiteral("[AssSezionale]\n01=1\n")));
+    folder.writeIni(settingsFileText(config, {m_patients}, QStringLiteral("[AssSezionale]\n01=1\n")));
     TDataModule1 dm;
     QCOMPARE(prompter.all, QStringList());
     QVERIFY(dm.IBDatabaseConfig->Connected());
@@ -429,5 +424,5 @@ void TestDataModule::emptyHeadingsTable()
     QVERIFY(!dm.MTableAssIntest.hasCurrent());
 }
 
-QTEST_MAIN(TestDataModule)
+QTEST_GUILESS_MAIN(TestDataModule)
 #include "test_datamodule.moc"

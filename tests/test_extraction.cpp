@@ -11,8 +11,10 @@
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
 #include "support/DataModuleSteps.h"
-#include "support/Immutable.h"
+#include "support/ExportSamples.h"
 #include "support/FbFixture.h"
+#include "support/Immutable.h"
+#include "support/NextDialog.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -20,18 +22,15 @@
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <limits>
 #include <memory>
@@ -120,28 +119,6 @@ Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QS
     return i;
 }
 
-// Set when a scripted answer found no association dialog or left it open.
-bool g_dialogMissed = false;
-
-// Runs action on the association dialog once its event loop runs; the
-// action is expected to close it.
-template <typename Action>
-void onAssociationDialog(Action action)
-{
-    QTimer::singleShot(0, qApp, [action]() mutable {
-        QPointer<TDlgSezionale> dialog = qobject_cast<TDlgSezionale *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            g_dialogMissed = true;
-            return;
-        }
-        action(*dialog);
-        if (dialog && dialog->isVisible()) {
-            g_dialogMissed = true;
-            dialog->reject();
-        }
-    });
-}
-
 // Edits a cell through the dialog's grid, as its editor does.
 void editCell(TDlgSezionale &dialog, int row, int column, const QString &text)
 {
@@ -149,10 +126,7 @@ void editCell(TDlgSezionale &dialog, int row, int column, const QString &text)
     QVERIFY(model->setData(model->index(row, column), text));
 }
 
-const QByteArray kHeader = "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;"
-                           "IVA;SETT.;DARE;AVERE;VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;"
-                           "INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;"
-                           "COD STATO;TEL;FAX;EMAIL\r\n";
+using ExportSamples::kHeader;
 
 } // namespace
 
@@ -284,7 +258,7 @@ void TestExtraction::initTestCase()
 
 void TestExtraction::init()
 {
-    g_dialogMissed = false;
+    clearMissedDialogs();
 }
 
 void TestExtraction::bothDialectsGiveTheSameTable_data()
@@ -663,7 +637,7 @@ void TestExtraction::associationDialog()
     TDataModule1 &dm = *p.dm;
     QCOMPARE(sezionali(dm.MTableAssIntest), (QStringList{"1", "-1", "ab", "45"}));
 
-    onAssociationDialog([&](TDlgSezionale &dialog) {
+    answerNextDialog<TDlgSezionale>([&](TDlgSezionale &dialog) {
         editCell(dialog, 0, AssociationTable::ColSezionale, QStringLiteral("5"));
         if (rowWithoutSigla) {
             dm.MTableAssIntest.insertEmptyRow(dm.MTableAssIntest.size());
@@ -672,7 +646,7 @@ void TestExtraction::associationDialog()
         QTest::mouseClick(accept ? dialog.OKBtn : dialog.CancelBtn, Qt::LeftButton);
     });
     runAssociationDialog(nullptr, dm);
-    QVERIFY(!g_dialogMissed);
+    QVERIFY(!missedDialog());
 
     ProfileFile file(p.folder.iniPath());
     QCOMPARE(file.sectionLines(QStringLiteral("AssSezionale")), section);
@@ -695,7 +669,7 @@ void TestExtraction::associationFailedWriteKeepsEdits()
     Program p(settings(m_config, {m_main3}));
     const QByteArray ini = p.folder.readIni();
     TDataModule1 &dm = *p.dm;
-    onAssociationDialog([&](TDlgSezionale &dialog) {
+    answerNextDialog<TDlgSezionale>([&](TDlgSezionale &dialog) {
         editCell(dialog, 0, AssociationTable::ColSezionale, QStringLiteral("5"));
         QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
@@ -705,7 +679,7 @@ void TestExtraction::associationFailedWriteKeepsEdits()
         QCOMPARE(errorOf([&] { runAssociationDialog(nullptr, dm); }),
                  QStringLiteral("Unable to write to %1").arg(p.folder.iniPath()));
     }
-    QVERIFY(!g_dialogMissed);
+    QVERIFY(!missedDialog());
     QCOMPARE(sezionali(dm.MTableAssIntest), (QStringList{"5", "-1", "ab", "45"}));
     QCOMPARE(p.folder.readIni(), ini);
     QCOMPARE(dm.configurazione->listasez, (QStringList{"ZZ=9", "01=1", "03=ab", "IJ=456"}));

@@ -15,6 +15,7 @@
 #include "support/SmallDisk.h"
 #include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
+#include "support/NextDialog.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -22,18 +23,16 @@
 #include "support/TestPrompter.h"
 #pragma GCC diagnostic pop
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+#include <QToolButton>
 
 #include <chrono>
 #include <memory>
@@ -51,12 +50,11 @@ const QString kExportName = QStringLiteral("EsportazioneVelmora - Sezionale1.csv
 // on sezionale 1 (sezionale of "O'": 2); `more` is added at the end.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
-    QString text = QStringLiteral("[Config]\r\nfile=%1\r\n[File]\r\n").arg(config);
-    for (int i = 0; i < patients.size(); ++i)
-        text += QStringLiteral("%1=%2\r\n").arg(i + 1).arg(patients[i]);
-    text += QStringLiteral("[AssSezionale]\r\n01=1\r\nO'=2\r\n"
-                           "[Generale]\r\nCreaSottocartelle=0\r\nAttivita=1\r\nRegistro=V\r\n");
-    return (text + more).toUtf8();
+    return settingsFileText(config, patients,
+                            QStringLiteral("[AssSezionale]\r\n01=1\r\nO'=2\r\n"
+                                           "[Generale]\r\nCreaSottocartelle=0\r\nAttivita=1\r\nRegistro=V\r\n")
+                                + more,
+                            QStringLiteral("\r\n"));
 }
 
 // `count` invoices of heading 01 in January, generated inside the engine.
@@ -122,28 +120,32 @@ private:
     bool m_started = false;
 };
 
-// Answers the next modal dialog with OK once its event loop runs.
-void acceptNextDialog()
-{
-    QTimer::singleShot(0, qApp, [] {
-        if (auto *list = qobject_cast<TDlgOpenFile *>(QApplication::activeModalWidget()))
-            QTest::mouseClick(list->OKBtn, Qt::LeftButton);
-    });
-}
+// The database list as the settings dialog's button runs it, with its last
+// row removed before OK: inside the event handlers' guard, which reports an
+// error with a full stop.
+const QString kListLessLast = QStringLiteral("database list less its last row");
 
-// One of the three writers of Tolm.ini at work: the settings dialog's save
-// (Attivita=9), the database list confirmed as it is, or the association of
-// heading 01 changed to 7 and written back. The error it raised, or
-// "<no error>".
-QString writeSettings(TDataModule1 &dm, const QString &action)
+// One of the writers of Tolm.ini at work: the settings dialog's save
+// (Attivita=9), the database list confirmed as it is or less its last row,
+// or the association of heading 01 changed to 7 and written back. The error
+// it raised or reported, or "<no error>".
+QString writeSettings(TDataModule1 &dm, const QString &action, const TestPrompter &prompter)
 {
     if (action == QLatin1String("save settings")) {
         dm.configurazione->FAttivita = QStringLiteral("9");
         return errorOf([&] { dm.configurazione->salvaconfig(); });
     }
     if (action == QLatin1String("database list")) {
-        acceptNextDialog();
+        answerNextDialog<TDlgOpenFile>([](TDlgOpenFile &list) { QTest::mouseClick(list.OKBtn, Qt::LeftButton); });
         return errorOf([] { runDatabaseListDialog(nullptr); });
+    }
+    if (action == kListLessLast) {
+        answerNextDialog<TDlgOpenFile>([](TDlgOpenFile &list) {
+            QTest::mouseClick(list.SpeedButton2, Qt::LeftButton);
+            QTest::mouseClick(list.OKBtn, Qt::LeftButton);
+        });
+        return guarded([] { runDatabaseListDialog(nullptr); }) ? QStringLiteral("<no error>")
+                                                                : prompter.errors.join(u'\n');
     }
     selectHeading(dm, "01");
     dm.MTableAssIntest.setField(dm.MTableAssIntest.currentRow(), AssociationTable::ColSezionale, QStringLiteral("7"));
@@ -277,6 +279,8 @@ void TestFaults::settingsCannotBeWritten_data()
         for (const char *action : {"save settings", "database list", "associations"})
             QTest::addRow("%s, %s", obstacle, action) << QString::fromLatin1(obstacle) << QString::fromLatin1(action);
     }
+    QTest::newRow("immutable file, database list less its last row") << QStringLiteral("immutable file")
+                                                                      << kListLessLast;
 }
 
 void TestFaults::settingsCannotBeWritten()
@@ -313,8 +317,10 @@ void TestFaults::settingsCannotBeWritten()
         disk->fill();
     }
 
-    const QString error = writeSettings(*dm, action);
-    QCOMPARE(error, QStringLiteral("Unable to write to ") + folder.iniPath());
+    const QString error = writeSettings(*dm, action, prompter);
+    // The guard's report ends with a full stop.
+    const QString stop = action == kListLessLast ? QStringLiteral(".") : QString();
+    QCOMPARE(error, QStringLiteral("Unable to write to ") + folder.iniPath() + stop);
     lockedFolder.reset();
     lockedFile.reset();
     if (obstacle == QLatin1String("folder"))
@@ -338,6 +344,7 @@ void TestFaults::settingsInLockedFolder_data()
             QTest::addRow("%s, %s", locked ? "folder refuses new files" : "free folder", action)
                 << locked << QString::fromLatin1(action);
     }
+    QTest::newRow("folder refuses new files, database list less its last row") << true << kListLessLast;
 }
 
 void TestFaults::settingsInLockedFolder()
@@ -363,7 +370,7 @@ void TestFaults::settingsInLockedFolder()
         QVERIFY(lock->ok());
     }
 
-    const QString error = writeSettings(*dm, action);
+    const QString error = writeSettings(*dm, action, prompter);
     QCOMPARE(error, QStringLiteral("<no error>"));
     lock.reset();
 
@@ -375,12 +382,18 @@ void TestFaults::settingsInLockedFolder()
     } else if (action == QLatin1String("database list")) {
         QVERIFY2(written.endsWith(QStringLiteral("[File]\r\n1=%1\r\n2=%2\r\n").arg(a, b).toUtf8()),
                  written.constData());
+    } else if (action == kListLessLast) {
+        // [File] erased, then written anew at the end.
+        const QByteArray files = QStringLiteral("[File]\r\n1=%1\r\n2=%2\r\n").arg(a, b).toUtf8();
+        QCOMPARE(written, settings(m_config, {a, b}).replace(files, QByteArray())
+                              + QStringLiteral("[File]\r\n1=%1\r\n").arg(a).toUtf8());
     } else {
         QVERIFY2(written.endsWith("[AssSezionale]\r\n01=7\r\nO'=2\r\n"), written.constData());
         QVERIFY(dm->configurazione->listasez.contains(QStringLiteral("01=7")));
     }
     QCOMPARE(ini.readString(QStringLiteral("Config"), QStringLiteral("file"), QString()), m_config);
-    QCOMPARE(ini.sectionValues(QStringLiteral("File")), (QStringList{a, b}));
+    QCOMPARE(ini.sectionValues(QStringLiteral("File")),
+             (action == kListLessLast ? QStringList{a} : QStringList{a, b}));
     QCOMPARE(ini.readString(QStringLiteral("Generale"), QStringLiteral("Registro"), QString()), QStringLiteral("V"));
     // Replaced whole wherever the folder allows it, else rewritten in place.
     QCOMPARE(inodeOf(folder.iniPath()) == inode, locked);

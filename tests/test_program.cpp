@@ -2,6 +2,7 @@
 // beside a Tolm.ini and real Firebird databases, driven under Xvfb with
 // xdotool as a user drives it: mouse clicks on the buttons and Return on the
 // message boxes.
+#include "support/ExportSamples.h"
 #include "support/FbFixture.h"
 #include "support/ProgramUnderXvfb.h"
 #include "support/TestFolder.h"
@@ -72,10 +73,7 @@ wait "$pid"
 echo "EXIT $?"
 )SH";
 
-const QByteArray kHeader = "ATT;REG;SEZ;DATA OPER;N.PROTO;PROG.P;RIGA;DATA DOC;N.DOC;CLIFOR;ALIQ;TIT.INAP;IMPONIB;"
-                           "IVA;SETT.;DARE;AVERE;VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;CODFISCALE;PARTITAIVA;NOMINATIVO;"
-                           "INDIRIZZO;CAP;COMUNE;PROV;TIPO CLIFOR;SOGG 770;ESCLUDI DA SPESOMETRO;NUM STATO EST;"
-                           "COD STATO;TEL;FAX;EMAIL\r\n";
+using ExportSamples::kHeader;
 
 } // namespace
 
@@ -132,13 +130,14 @@ void TestProgram::extractAndExport()
 
     const QString out = dir.filePath(QStringLiteral("esportazioni"));
     writeWholeFile(dir.filePath(QStringLiteral("Tolm.ini")),
-                   QStringLiteral("[Config]\nfile=%1\n[File]\n1=%2\n[AssSezionale]\n01=4\n[Generale]\n"
-                                  "PeriodoSalvataggio=0\nCartellaSalvataggio=%3\nCreaSottocartelle=0\nAttivita=2\n"
-                                  "Registro=V\nIVA=22\nInapplicabilita=E1\nVoceIva=V1\nSettore=S\nContoDare=D\n"
-                                  "ContoAvere=A\nInapplicabilitaBollo=EB\nVoceIvaBollo=VB\nSettoreBollo=SB\n"
-                                  "ContoDareBollo=DB\nContoAvereBollo=AB\n")
-                       .arg(config, patients, out)
-                       .toUtf8());
+                   settingsFileText(config, {patients},
+                                    QStringLiteral("[AssSezionale]\n01=4\n[Generale]\n"
+                                                   "PeriodoSalvataggio=0\nCartellaSalvataggio=%1\nCreaSottocartelle=0\n"
+                                                   "Attivita=2\nRegistro=V\nIVA=22\nInapplicabilita=E1\nVoceIva=V1\n"
+                                                   "Settore=S\nContoDare=D\nContoAvere=A\nInapplicabilitaBollo=EB\n"
+                                                   "VoceIvaBollo=VB\nSettoreBollo=SB\nContoDareBollo=DB\n"
+                                                   "ContoAvereBollo=AB\n")
+                                        .arg(out)));
 
     const QString output = ProgramUnderXvfb::run(kExportScript, {program});
     QVERIFY2(output.contains(QLatin1String("DONE")), qPrintable(output));

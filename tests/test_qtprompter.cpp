@@ -4,6 +4,7 @@
 // program's own captions as given.
 #include "app/ProgramSetup.h"
 #include "app/QtPrompter.h"
+#include "support/NextDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
 
 #include <functional>
@@ -35,28 +35,22 @@ struct Shown
 // Once a modal window of type W is up, notes what it shows and closes it
 // with close(window).
 template <typename W>
-void whenShown(Shown &shown, std::function<void(W &)> close, int triesLeft = 200)
+void whenShown(Shown &shown, std::function<void(W &)> close)
 {
-    QTimer::singleShot(10, qApp, [&shown, close, triesLeft] {
-        auto *window = qobject_cast<W *>(QApplication::activeModalWidget());
-        if (!window || !window->windowHandle()) {
-            if (triesLeft > 0)
-                whenShown<W>(shown, close, triesLeft - 1);
-            return;
-        }
+    answerNextDialog<W>([&shown, close](W &window) {
         shown.seen = true;
-        shown.title = window->windowTitle();
-        shown.windowSystemTitle = window->windowHandle()->title();
-        for (QAbstractButton *button : window->template findChildren<QAbstractButton *>()) {
+        shown.title = window.windowTitle();
+        shown.windowSystemTitle = window.windowHandle()->title();
+        for (QAbstractButton *button : window.template findChildren<QAbstractButton *>()) {
             if (button->isVisible() && !button->text().isEmpty())
                 shown.buttons << button->text().remove(QLatin1Char('&'));
         }
-        for (QLabel *label : window->template findChildren<QLabel *>()) {
+        for (QLabel *label : window.template findChildren<QLabel *>()) {
             if (label->isVisible())
                 shown.labels << label->text();
         }
         shown.buttons.sort();
-        close(*window);
+        close(window);
     });
 }
 

@@ -107,12 +107,11 @@ QString prepareFolder(const QTemporaryDir &dir, bool configExists)
     if (!FbFixture::runSql(patients, FbFixture::insertInvoice(invoice)))
         return QString();
     writeWholeFile(dir.filePath(QStringLiteral("Tolm.ini")),
-                   QStringLiteral("[Config]\r\nfile=%1\r\n[File]\r\n1=%2\r\n[AssSezionale]\r\n01=4\r\n"
-                                  "[Generale]\r\nPeriodoSalvataggio=0\r\nCartellaSalvataggio=%3\r\n"
-                                  "CreaSottocartelle=0\r\n")
-                       .arg(configExists ? config : dir.filePath(QStringLiteral("missing.fdb")), patients,
-                            dir.filePath(QStringLiteral("esportazioni")))
-                       .toUtf8());
+                   settingsFileText(configExists ? config : dir.filePath(QStringLiteral("missing.fdb")), {patients},
+                                    QStringLiteral("[AssSezionale]\r\n01=4\r\n[Generale]\r\nPeriodoSalvataggio=0\r\n"
+                                                   "CartellaSalvataggio=%1\r\nCreaSottocartelle=0\r\n")
+                                        .arg(dir.filePath(QStringLiteral("esportazioni"))),
+                                    QStringLiteral("\r\n")));
     return program;
 }
 

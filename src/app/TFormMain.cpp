@@ -1,13 +1,17 @@
 #include "app/TFormMain.h"
 
-#include "settings/PeriodPresets.h"
 #include "app/WaitCursor.h"
 #include "data/TDataModule1.h"
+#include "dialogs/AssociationAction.h"
+#include "dialogs/DatabaseListAction.h"
+#include "dialogs/TConfigDlg.h"
+#include "models/InvoiceGrid.h"
 #include "models/InvoiceModel.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/Today.h"
-#include "dialogs/TConfigDlg.h"
+#include "records/InvoiceSummary.h"
+#include "settings/PeriodPresets.h"
 #include "settings/TConfigurazione.h"
 
 #include <QComboBox>
@@ -19,11 +23,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -59,50 +60,6 @@ QDateEdit *makeDatePicker(QWidget *parent, const QString &name, int left, int to
     picker->setGeometry(left, top, 93, 21);
     return picker;
 }
-
-// The grid's cells (DBGrid1DrawColumnCell): a cell with a background of its
-// own (the column of the field "cf" in every row: red where the tax code is
-// missing, orange where it cannot be right; the number of an invoice counted
-// twice, orange) keeps it in every row, the selected and current cell
-// included, where a line in the selection's colour round the cell marks it.
-// The other cells show the selection as usual.
-class GridCellDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        if (!index.data(Qt::BackgroundRole).isValid()) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        QStyleOptionViewItem plain = option;
-        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-        QStyledItemDelegate::paint(painter, plain, index);
-        if (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) {
-            painter->save();
-            painter->setPen(option.palette.color(QPalette::Highlight));
-            painter->setBrush(Qt::NoBrush);
-            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
-            painter->restore();
-        }
-    }
-};
-
-// The character of characters with the widest advance in the font.
-QChar widestOf(const QFontMetrics &metrics, QLatin1StringView characters)
-{
-    QChar widest = QLatin1Char(characters.front());
-    for (const char c : characters) {
-        if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(widest))
-            widest = QLatin1Char(c);
-    }
-    return widest;
-}
-
-const QLatin1StringView kCapitals("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-const QLatin1StringView kDigits("0123456789");
 
 QFont boldFont(const QFont &base, int pixelSize)
 {
@@ -182,7 +139,7 @@ void TFormMain::createControls()
     m_invoiceModel = new InvoiceModel(m_dm.dxMemDataFatture, this);
     m_invoiceModel->setSourceNames(m_dm.databaseNames());
     DBGrid1->setModel(m_invoiceModel);
-    DBGrid1->setItemDelegate(new GridCellDelegate(DBGrid1));
+    DBGrid1->setItemDelegate(new InvoiceCellDelegate(DBGrid1));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -295,8 +252,8 @@ void TFormMain::Button2Click()
     guarded([this] {
         TConfigDlg dialog(this);
         dialog.Config = m_dm.configurazione.get();
-        if (prepareConfigDlg)
-            prepareConfigDlg(dialog);
+        dialog.databaseListAction = [&dialog] { runDatabaseListDialog(&dialog); };
+        dialog.associationAction = [&dialog, this] { runAssociationDialog(&dialog, m_dm); };
         if (dialog.exec() == QDialog::Accepted) {
             LabelConfig->setText(configurationText());
             LabelConfig->adjustSize();
@@ -395,33 +352,12 @@ void TFormMain::placeSezionale()
     DBTextSezionale->setGeometry(left, 9, std::max(22, widest + 1), 17);
 }
 
-// Each column is as wide as its field's display width in characters of the
-// grid's font (a digit's width), and never narrower than its title. Tax
-// codes and VAT numbers are measured as the widest tax code the font can
-// show (nine letters, seven digits): capitals are wider than digits.
+// The grid's columns are fitted once, when the table first has them.
 void TFormMain::fitColumns()
 {
     if (m_columnsSet || m_dm.dxMemDataFatture.columnCount() == 0)
         return;
-    const QFontMetrics metrics = DBGrid1->fontMetrics();
-    const QFontMetrics titleMetrics = DBGrid1->horizontalHeader()->fontMetrics();
-    // The item delegate's text margin on both sides, the grid line and one
-    // pixel to spare.
-    const int textMargin = DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1;
-    const int padding = 2 * textMargin + 2;
-    const int headerMargin = DBGrid1->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, DBGrid1);
-    const QChar capital = widestOf(metrics, kCapitals);
-    const QChar digit = widestOf(metrics, kDigits);
-    for (int c = 0; c < InvoiceTable::ColumnCount; ++c) {
-        const auto &field = InvoiceTable::field(c);
-        const bool code = c == InvoiceTable::ColCf || c == InvoiceTable::ColPIva;
-        const int codeDigits = field.displayWidth * 7 / 16;
-        const int content = code ? metrics.horizontalAdvance(QString(field.displayWidth - codeDigits, capital)
-                                                             + QString(codeDigits, digit))
-                                 : metrics.horizontalAdvance(QString(field.displayWidth, QLatin1Char('0')));
-        const int title = titleMetrics.horizontalAdvance(QString::fromLatin1(field.label)) + 2 * headerMargin;
-        DBGrid1->setColumnWidth(c, std::max(content + padding, title));
-    }
+    fitInvoiceColumns(*DBGrid1);
     m_columnsSet = true;
 }
 
@@ -449,19 +385,12 @@ void TFormMain::keepRepainting()
 void TFormMain::updateSummary()
 {
     const InvoiceTable &table = m_dm.dxMemDataFatture;
-    // Each total fits in 64 bits; their sum over a whole table need not.
-    __int128 totale = 0;
-    int withoutCf = 0;
-    for (const InvoiceRecord &r : table.records()) {
-        totale += r.totale();
-        if (r.cf.isEmpty())
-            ++withoutCf;
-    }
+    const InvoiceSummary figures = summarize(table.records());
     const QLocale locale;
     QString summary = QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
-                          .arg(table.size())
-                          .arg(locale.toCurrencyString(double(totale) / double(kMoneyScale)))
-                          .arg(withoutCf);
+                          .arg(figures.invoices)
+                          .arg(locale.toCurrencyString(figures.totalUnits()))
+                          .arg(figures.withoutTaxCode);
     const InvoiceChecks &checks = table.checks();
     if (checks.invalidTaxCodeCount() > 0)
         summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());

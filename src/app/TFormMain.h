@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 class QComboBox;
 class QDateEdit;
 class QFrame;
@@ -12,7 +10,6 @@ class QPushButton;
 class QTableView;
 class TDataModule1;
 class InvoiceModel;
-class TConfigDlg;
 
 // The program's working window: heading, period, extraction, review, export.
 class TFormMain : public QWidget
@@ -25,10 +22,6 @@ public:
     // True when the start-up check found no configuration database: the
     // program is to end as soon as the event loop starts.
     bool quitRequested() const { return m_quitRequested; }
-
-    // Fills the settings dialog's actions before it is shown; the program
-    // wires the database list and the association dialog in here.
-    std::function<void(TConfigDlg &)> prepareConfigDlg;
 
     QPushButton *Button1;
     QPushButton *Button2;

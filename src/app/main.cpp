@@ -1,9 +1,10 @@
 #include "app/ProgramSetup.h"
-#include "app/ProgramWiring.h"
 #include "app/QtPrompter.h"
 #include "app/ProgramEnd.h"
 #include "app/TFormMain.h"
 #include "data/TDataModule1.h"
+#include "dialogs/TDlgOpenFile.h"
+#include "dialogs/TRecordDlg.h"
 #include "platform/TolmError.h"
 
 #include <QApplication>
@@ -30,8 +31,10 @@ int main(int argc, char *argv[])
     int status = 0;
     {
         TFormMain formMain(*dataModule);
-        connectActions(formMain, *dataModule);
-        HiddenStartupDialogs hidden;
+        // The database list dialog and the record dialog are created hidden
+        // after the main window and kept until the end.
+        TDlgOpenFile DlgOpenFile;
+        TRecordDlg RecordDlg;
         if (!formMain.quitRequested()) {
             formMain.show();
             status = app.exec();

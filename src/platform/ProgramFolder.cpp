@@ -40,3 +40,12 @@ QString settingsFilePath()
 {
     return programFolder() + QStringLiteral("Tolm.ini");
 }
+
+QString defaultSaveFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\EsportazioneTarvendo");
+#else
+    return QDir::toNativeSeparators(QDir::homePath()) + pathSeparator() + QStringLiteral("EsportazioneTarvendo");
+#endif
+}

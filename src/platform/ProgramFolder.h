@@ -13,3 +13,7 @@ QString settingsFilePath();
 
 // The platform's path separator as text ("/" here, "\" on Windows).
 QString pathSeparator();
+
+// The export folder used until the settings name one: "C:\EsportazioneTarvendo"
+// on Windows; elsewhere the same name in the user's home folder.
+QString defaultSaveFolder();

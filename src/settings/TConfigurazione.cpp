@@ -5,7 +5,6 @@
 #include "records/ShortDate.h"
 #include "settings/ExportSettings.h"
 
-#include <QDir>
 
 #include <type_traits>
 
@@ -16,15 +15,6 @@ const QString kDatabase = QStringLiteral("Database");
 const QString kFile = QStringLiteral("File");
 const QString kAssSezionale = QStringLiteral("AssSezionale");
 const QString kGenerale = QStringLiteral("Generale");
-
-QString defaultSaveFolder()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\EsportazioneTarvendo");
-#else
-    return QDir::toNativeSeparators(QDir::homePath()) + pathSeparator() + QStringLiteral("EsportazioneTarvendo");
-#endif
-}
 
 QString exportFolderFor(const QString &saveFolder, bool dated)
 {

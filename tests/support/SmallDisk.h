@@ -1,21 +1,24 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 
-// A 64 KiB tmpfs mounted on a folder for as long as it lives (root only);
-// isMounted() tells whether the mount worked. fill() takes every free block.
+// A tmpfs of 64 KiB (or kibibytes) mounted on a folder, made first where it
+// is missing, for as long as it lives (root only); isMounted() tells whether
+// the mount worked. fill() takes every free block.
 class SmallDisk
 {
 public:
-    explicit SmallDisk(const QString &path) : m_path(path)
+    explicit SmallDisk(const QString &path, int kibibytes = 64) : m_path(path)
     {
-        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                                QStringLiteral("-o"), QStringLiteral("size=64k"),
-                                                                QStringLiteral("tmpfs"), path})
-                    == 0;
+        m_mounted = QDir().mkpath(path)
+                    && QProcess::execute(QStringLiteral("mount"),
+                                         {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=%1k").arg(kibibytes), QStringLiteral("tmpfs"), path})
+                           == 0;
     }
     ~SmallDisk()
     {

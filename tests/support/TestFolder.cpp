@@ -6,7 +6,11 @@
 #include <QStringEncoder>
 #include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 TestFolder::TestFolder()
 {
@@ -43,8 +47,21 @@ void writeWholeFile(const QString &path, const QByteArray &content)
 
 quint64 inodeOf(const QString &path)
 {
+#ifdef Q_OS_WIN
+    // The file index is Windows' inode number.
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool ok = GetFileInformationByHandle(file, &information);
+    CloseHandle(file);
+    return ok ? (quint64(information.nFileIndexHigh) << 32) | information.nFileIndexLow : 0;
+#else
     struct stat status;
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? quint64(status.st_ino) : 0;
+#endif
 }
 
 QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark, const QString &newline)
@@ -67,10 +84,12 @@ QByteArray encodedText(QString text, const QString &encoding, const QByteArray &
     return mark + bytes;
 }
 
-QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more)
+QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more,
+                            const QString &lineEnd)
 {
-    QString text = QStringLiteral("[Config]\nfile=%1\n[File]\n").arg(config);
+    QString text = QStringLiteral("[Config]") + lineEnd + QStringLiteral("file=") + config + lineEnd
+                   + QStringLiteral("[File]") + lineEnd;
     for (int i = 0; i < patients.size(); ++i)
-        text += QStringLiteral("%1=%2\n").arg(i + 1).arg(patients[i]);
+        text += QString::number(i + 1) + QLatin1Char('=') + patients[i] + lineEnd;
     return (text + more).toUtf8();
 }

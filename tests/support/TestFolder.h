@@ -34,5 +34,7 @@ QByteArray encodedText(QString text, const QString &encoding, const QByteArray &
                        const QString &newline = QStringLiteral("\n"));
 
 // Tolm.ini naming the configuration database and the patient databases
-// (keys 1, 2, ... of [File]), followed by more sections.
-QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more = QString());
+// (keys 1, 2, ... of [File]) in lines ended by lineEnd, followed by more
+// sections as they are given.
+QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more = QString(),
+                            const QString &lineEnd = QStringLiteral("\n"));
