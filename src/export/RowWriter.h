@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QLocale>
 
-#include <vector>
-
 struct ExportSettings;
 
 // Writes the rows of the export file straight into the content's bytes.
@@ -25,31 +23,24 @@ public:
     void appendInvoices(QByteArray &content, const InvoiceRecord *records, size_t count);
 
 private:
-    // Text copied with a fixed-size move: the bytes, then room that may be
-    // read past them.
-    struct Piece
-    {
-        explicit Piece(const QByteArray &text = {});
-        QByteArray bytes;
-        qsizetype size = 0;
-    };
-
-    char *writeInvoice(char *out, const InvoiceRecord &record);
+    // CODFISCALE to PROV, the same in both rows of an invoice; returns its size.
+    static qsizetype writeCustomer(char *customer, const InvoiceRecord &record);
     char *writeRow(char *out, const InvoiceRecord &record, bool stampDuty, const char *customer,
                    qsizetype customerSize) const;
     char *writeAmount(char *out, qint64 amount) const;
     void setDate(const QDate &date);
 
-    Piece m_head;        // ATT;REG;SEZ;
-    Piece m_feeVat;      // ALIQ;TIT.INAP; of a fee row with VAT
-    Piece m_feeNoVat;    // the same without VAT
-    Piece m_stampDuty;   // the same of a stamp-duty row
-    Piece m_feeCodes;    // SETT.;DARE;AVERE;VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;
-    Piece m_stampCodes;  // the same of a stamp-duty row
-    Piece m_decimalPoint;
-    qsizetype m_invoiceBound = 0; // bytes one invoice may take, slack included
+    QByteArray m_head;       // ATT;REG;SEZ;
+    QByteArray m_feeVat;     // ALIQ;TIT.INAP; of a fee row with VAT
+    QByteArray m_feeNoVat;   // the same without VAT
+    QByteArray m_stampDuty;  // the same of a stamp-duty row
+    QByteArray m_feeCodes;   // SETT.;DARE;AVERE;VOCE IVA;FUNZ;DESCR CLIFOR;NOTE;
+    QByteArray m_stampCodes; // the same of a stamp-duty row
+    QByteArray m_decimalPoint;
+    // The most bytes of a row but for its two dates and its customer fields.
+    qsizetype m_rowBound = 0;
 
     qint64 m_day = 0;
     bool m_haveDay = false;
-    Piece m_date; // DATA OPER and DATA DOC of the current day
+    QByteArray m_date; // DATA OPER and DATA DOC of the current day
 };

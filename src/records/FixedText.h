@@ -13,6 +13,8 @@ class FixedText
     static_assert(N > 0 && N < 256);
 
 public:
+    static constexpr int capacity = N;
+
     void set(const QByteArray &bytes) { set(bytes.constData(), bytes.size()); }
     void set(const char *bytes, qsizetype length)
     {

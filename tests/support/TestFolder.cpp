@@ -1,5 +1,6 @@
 #include "support/TestFolder.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/ProgramFolder.h"
 
 #include <QFile>
@@ -68,6 +69,10 @@ QByteArray encodedText(QString text, const QString &encoding, const QByteArray &
 {
     text.replace(QStringLiteral("\n"), newline);
     QStringEncoder encoder(encoding.toLatin1().constData());
+    // A Qt without ICU (the Windows build) knows Windows-1252 by no name:
+    // there the program's ANSI code page, which is that, stands in for it.
+    if (!encoder.isValid() && encoding.compare(QStringLiteral("windows-1252"), Qt::CaseInsensitive) == 0)
+        return mark + toAnsi(text);
     if (!encoder.isValid())
         throw std::runtime_error("unknown encoding " + encoding.toStdString());
     QByteArray bytes;
