@@ -63,9 +63,10 @@ QDateEdit *makeDatePicker(QWidget *parent, const QString &name, int left, int to
 // The grid's cells (DBGrid1DrawColumnCell): a cell with a background of its
 // own (the column of the field "cf" in every row: red where the tax code is
 // missing, orange where it cannot be right; the number of an invoice counted
-// twice, orange) keeps it in every row, the selected and current cell
-// included, where a line in the selection's colour round the cell marks it.
-// The other cells show the selection as usual.
+// twice or under a repeated protocol, a cut VAT number: orange) keeps it in
+// every row, the selected and current cell included, where a line in the
+// selection's colour round the cell marks it. The other cells show the
+// selection as usual.
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -467,5 +468,7 @@ void TFormMain::updateSummary()
         summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());
     if (checks.duplicateCount() > 0)
         summary += QStringLiteral("     Doppie: %1").arg(checks.duplicateCount());
+    if (checks.sameProtocolCount() > 0)
+        summary += QStringLiteral("     Protocolli ripetuti: %1").arg(checks.sameProtocolCount());
     LabelRiepilogo->setText(summary);
 }
