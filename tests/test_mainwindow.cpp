@@ -267,11 +267,17 @@ void TestMainWindow::initTestCase()
         sql += FbFixture::insertInvoice(i);
     // April: invoice 7 twice, invoice 8 with a wrong check letter; then 8
     // again with an Apice (the same protocol in the import), a tax code and a
-    // VAT number that the database holds longer than the table's fields, and
-    // a tax code followed by blanks in the database.
+    // VAT number that the database holds longer than the table's fields, a
+    // tax code followed by blanks in the database, and invoice 11 three times
+    // and once more with an Apice.
     Invoice apice = invoice(8, QDate(2025, 4, 22), QStringLiteral("Apice"), QStringLiteral("BNCGVN80A01H501J"),
                             QStringLiteral("10"));
     apice.apice = QStringLiteral("bis");
+    const Invoice thrice = invoice(11, QDate(2025, 4, 29), QStringLiteral("Triplo"),
+                                   QStringLiteral("BNCGVN80A01H501J"), QStringLiteral("10"));
+    Invoice ter = thrice;
+    ter.data = QDate(2025, 4, 30);
+    ter.apice = QStringLiteral("ter");
     for (const Invoice &i : {invoice(7, QDate(2025, 4, 2), QStringLiteral("Doppio"), QStringLiteral("RSSMRA85T10A562S"),
                                      QStringLiteral("10")),
                              invoice(8, QDate(2025, 4, 10), QStringLiteral("Errato"),
@@ -282,7 +288,8 @@ void TestMainWindow::initTestCase()
                              invoice(9, QDate(2025, 4, 25), QStringLiteral("Lungo"),
                                      QStringLiteral("RSSMRA85T10A562SXY"), QStringLiteral("10")),
                              invoice(10, QDate(2025, 4, 28), QStringLiteral("Spazi"),
-                                     QStringLiteral("RSSMRA85T10A562S   "), QStringLiteral("10"))})
+                                     QStringLiteral("RSSMRA85T10A562S   "), QStringLiteral("10")),
+                             thrice, thrice, thrice, ter})
         sql += FbFixture::insertInvoice(i);
     sql += FbFixture::insertPatient(QStringLiteral("WMWMWM88W88M888W"), QStringLiteral("MWMWMW88M88W888M"));
     sql += FbFixture::insertPatient(QStringLiteral("RSSMRA85T10A562SXY"), QStringLiteral("IT0123456789012345"));
@@ -854,7 +861,8 @@ void TestMainWindow::checksMarkTheGrid_data()
 
     // April: invoice 7 (rows 0 and 2) twice, row 1 a wrong check letter;
     // row 3 invoice 8 again, with an Apice; row 4 a tax code and a VAT number
-    // longer in the database; row 5 a tax code with blanks after it.
+    // longer in the database; row 5 a tax code with blanks after it; rows 6
+    // to 8 invoice 11 three times, row 9 invoice 11 with an Apice.
     const QString twice = QStringLiteral("Fattura presente due volte (archivio %1)");
     const QString sameProtocol =
         QStringLiteral("Stesso protocollo nell'esportazione: l'Apice non viene esportato (anche fattura %1 del %2)");
@@ -876,6 +884,10 @@ void TestMainWindow::checksMarkTheGrid_data()
         << 4 << int(InvoiceTable::ColPIva) << "#ffa500"
         << "P.Iva troppo lunga nel database: esportata tagliata a 16 caratteri";
     QTest::newRow("blanks after the tax code in the database: nothing cut") << 5 << cf << "#ffffff" << QString();
+    QTest::newRow("three copies, one of them the same protocol as 11ter")
+        << 6 << numero << "#ffa500"
+        << QStringLiteral("Fattura presente 3 volte (archivio %1)\n")
+               + sameProtocol.arg(QStringLiteral("11ter"), day(30));
 }
 
 void TestMainWindow::checksMarkTheGrid()
@@ -887,11 +899,11 @@ void TestMainWindow::checksMarkTheGrid()
     Program p(m_config, {m_patients}, kCodes);
     p.show();
     p.extract(QDate(2025, 4, 1), QDate(2025, 4, 30));
-    QCOMPARE(p.gridRows(), 6);
+    QCOMPARE(p.gridRows(), 10);
     QCOMPARE(p.window->LabelRiepilogo->text(),
-             QStringLiteral("Fatture: 6     Totale: %1     Senza C.F.: 0     C.F. non validi: 2     Doppie: 2     "
-                            "Protocolli ripetuti: 2")
-                 .arg(QLocale().toCurrencyString(60.0)));
+             QStringLiteral("Fatture: 10     Totale: %1     Senza C.F.: 0     C.F. non validi: 2     Doppie: 5     "
+                            "Protocolli ripetuti: 6")
+                 .arg(QLocale().toCurrencyString(100.0)));
 
     const QModelIndex cell = p.clickCell(row, column);
     QVERIFY(cell.isValid());
