@@ -155,7 +155,7 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     for (int i = 0; i < kRuns; ++i) {
         checks = best(checks, secondsOf([&] {
                           const InvoiceChecks found(dm.dxMemDataFatture.records());
-                          flagged = found.invalidTaxCodeCount() + found.duplicateCount();
+                          flagged = found.invalidTaxCodeCount() + found.duplicateCount() + found.sameProtocolCount();
                       }));
     }
     printLine(QStringLiteral("checks_s=%1 flagged=%2 (best of %3; %4 of the extraction)")

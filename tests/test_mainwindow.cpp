@@ -112,14 +112,17 @@ struct Program
             return {};
         w.DBGrid1->setFocus();
         const QModelIndex cell = w.DBGrid1->model()->index(row, column);
+        w.DBGrid1->scrollTo(cell);
         QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, w.DBGrid1->visualRect(cell).center());
         return cell;
     }
-    // The colour painted right of the cell's text, inside the focus frame.
+    // The colour painted beside the cell's text (right of it, or left of it
+    // where the text stands on the right), inside the focus frame.
     QString paintedColour(const QModelIndex &cell) const
     {
         const QRect rect = window->DBGrid1->visualRect(cell);
-        const QPoint probe(rect.right() - 4, rect.center().y());
+        const bool textOnTheRight = cell.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
+        const QPoint probe(textOnTheRight ? rect.left() + 4 : rect.right() - 4, rect.center().y());
         const QImage pixels = window->DBGrid1->viewport()->grab().toImage();
         const qreal scale = pixels.devicePixelRatio();
         return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
@@ -235,15 +238,34 @@ void TestMainWindow::initTestCase()
           invoice(4, QDate(2025, 2, 11), QStringLiteral("Neri"), QStringLiteral("NRENRE80A01H501H"), QStringLiteral("40")),
           invoice(3, QDate(2025, 2, 10), QStringLiteral("Verdi"), std::nullopt, QStringLiteral("30.25")), wide})
         sql += FbFixture::insertInvoice(i);
-    // April: invoice 7 twice, invoice 8 with a wrong check letter.
+    // April: invoice 7 twice, invoice 8 with a wrong check letter; then 8
+    // again with an Apice (the same protocol in the import), a tax code and a
+    // VAT number that the database holds longer than the table's fields, a
+    // tax code followed by blanks in the database, and invoice 11 three times
+    // and once more with an Apice.
+    Invoice apice = invoice(8, QDate(2025, 4, 22), QStringLiteral("Apice"), QStringLiteral("BNCGVN80A01H501J"),
+                            QStringLiteral("10"));
+    apice.apice = QStringLiteral("bis");
+    const Invoice thrice = invoice(11, QDate(2025, 4, 29), QStringLiteral("Triplo"),
+                                   QStringLiteral("BNCGVN80A01H501J"), QStringLiteral("10"));
+    Invoice ter = thrice;
+    ter.data = QDate(2025, 4, 30);
+    ter.apice = QStringLiteral("ter");
     for (const Invoice &i : {invoice(7, QDate(2025, 4, 2), QStringLiteral("Doppio"), QStringLiteral("RSSMRA85T10A562S"),
                                      QStringLiteral("10")),
                              invoice(8, QDate(2025, 4, 10), QStringLiteral("Errato"),
                                      QStringLiteral("RSSMRA85T10A562T"), QStringLiteral("10")),
                              invoice(7, QDate(2025, 4, 20), QStringLiteral("Doppio"), QStringLiteral("RSSMRA85T10A562S"),
-                                     QStringLiteral("10"))})
+                                     QStringLiteral("10")),
+                             apice,
+                             invoice(9, QDate(2025, 4, 25), QStringLiteral("Lungo"),
+                                     QStringLiteral("RSSMRA85T10A562SXY"), QStringLiteral("10")),
+                             invoice(10, QDate(2025, 4, 28), QStringLiteral("Spazi"),
+                                     QStringLiteral("RSSMRA85T10A562S   "), QStringLiteral("10")),
+                             thrice, thrice, thrice, ter})
         sql += FbFixture::insertInvoice(i);
     sql += FbFixture::insertPatient(QStringLiteral("WMWMWM88W88M888W"), QStringLiteral("MWMWMW88M88W888M"));
+    sql += FbFixture::insertPatient(QStringLiteral("RSSMRA85T10A562SXY"), QStringLiteral("IT0123456789012345"));
     QVERIFY(FbFixture::runSql(m_patients, sql));
 }
 
@@ -809,8 +831,14 @@ void TestMainWindow::checksMarkTheGrid_data()
     QTest::addColumn<QString>("colour");  // painted while selected
     QTest::addColumn<QString>("tooltip");
 
-    // April: invoice 7 (rows 0 and 2) twice, row 1 a wrong check letter.
+    // April: invoice 7 (rows 0 and 2) twice, row 1 a wrong check letter;
+    // row 3 invoice 8 again, with an Apice; row 4 a tax code and a VAT number
+    // longer in the database; row 5 a tax code with blanks after it; rows 6
+    // to 8 invoice 11 three times, row 9 invoice 11 with an Apice.
     const QString twice = QStringLiteral("Fattura presente due volte (archivio %1)");
+    const QString sameProtocol =
+        QStringLiteral("Stesso protocollo nell'esportazione: l'Apice non viene esportato (anche fattura %1 del %2)");
+    const auto day = [](int d) { return QLocale().toString(QDate(2025, 4, d), QLocale::ShortFormat); };
     const int numero = InvoiceTable::ColNumero;
     const int cf = InvoiceTable::ColCf;
     QTest::newRow("first copy") << 0 << numero << "#ffa500" << twice;
@@ -818,6 +846,20 @@ void TestMainWindow::checksMarkTheGrid_data()
     QTest::newRow("invalid tax code") << 1 << cf << "#ffa500"
                                       << "Codice fiscale non valido: carattere di controllo errato";
     QTest::newRow("valid tax code") << 0 << cf << "#ffffff" << QString();
+    QTest::newRow("number without Apice, the same protocol as 8bis")
+        << 1 << numero << "#ffa500" << sameProtocol.arg(QStringLiteral("8bis"), day(22));
+    QTest::newRow("number with Apice, the same protocol as 8") << 3 << numero << "#ffa500"
+                                                               << sameProtocol.arg(QStringLiteral("8"), day(10));
+    QTest::newRow("tax code longer in the database")
+        << 4 << cf << "#ffa500" << "Codice fiscale troppo lungo nel database: esportato tagliato a 16 caratteri";
+    QTest::newRow("P.Iva longer in the database")
+        << 4 << int(InvoiceTable::ColPIva) << "#ffa500"
+        << "P.Iva troppo lunga nel database: esportata tagliata a 16 caratteri";
+    QTest::newRow("blanks after the tax code in the database: nothing cut") << 5 << cf << "#ffffff" << QString();
+    QTest::newRow("three copies, one of them the same protocol as 11ter")
+        << 6 << numero << "#ffa500"
+        << QStringLiteral("Fattura presente 3 volte (archivio %1)\n")
+               + sameProtocol.arg(QStringLiteral("11ter"), day(30));
 }
 
 void TestMainWindow::checksMarkTheGrid()
@@ -829,10 +871,11 @@ void TestMainWindow::checksMarkTheGrid()
     Program p(m_config, {m_patients}, kCodes);
     p.show();
     p.extract(QDate(2025, 4, 1), QDate(2025, 4, 30));
-    QCOMPARE(p.gridRows(), 3);
+    QCOMPARE(p.gridRows(), 10);
     QCOMPARE(p.window->LabelRiepilogo->text(),
-             QStringLiteral("Fatture: 3     Totale: %1     Senza C.F.: 0     C.F. non validi: 1     Doppie: 2")
-                 .arg(QLocale().toCurrencyString(30.0)));
+             QStringLiteral("Fatture: 10     Totale: %1     Senza C.F.: 0     C.F. non validi: 2     Doppie: 5     "
+                            "Protocolli ripetuti: 6")
+                 .arg(QLocale().toCurrencyString(100.0)));
 
     const QModelIndex cell = p.clickCell(row, column);
     QVERIFY(cell.isValid());

@@ -396,5 +396,7 @@ void TFormMain::updateSummary()
         summary += QStringLiteral("     C.F. non validi: %1").arg(checks.invalidTaxCodeCount());
     if (checks.duplicateCount() > 0)
         summary += QStringLiteral("     Doppie: %1").arg(checks.duplicateCount());
+    if (checks.sameProtocolCount() > 0)
+        summary += QStringLiteral("     Protocolli ripetuti: %1").arg(checks.sameProtocolCount());
     LabelRiepilogo->setText(summary);
 }

@@ -3,11 +3,13 @@
 #include "firebird/IBDataSet.h"
 
 namespace {
+// True when the database's text did not fit (blanks aside).
 template <int N>
-void readText(FixedText<N> &field, const IBDataSet &query, int column)
+bool readText(FixedText<N> &field, const IBDataSet &query, int column)
 {
     const QByteArrayView bytes = query.asBytes(column);
     field.setLatin1(bytes.data(), bytes.size());
+    return bytes.size() > N && FixedText<N>::cutsText(bytes.data(), bytes.size());
 }
 } // namespace
 
@@ -34,12 +36,13 @@ void InvoiceColumns::read(const IBDataSet &query, InvoiceRecord &r) const
 {
     r.data = query.asDate(m_data);
     r.numero = qint32(query.asInteger(m_numero));
-    readText(r.cf, query, m_cf);
+    const bool cfCut = readText(r.cf, query, m_cf);
     readText(r.indirizzo, query, m_indirizzo);
     readText(r.cap, query, m_cap);
     readText(r.citta, query, m_citta);
     readText(r.provincia, query, m_provincia);
-    readText(r.sogiva, query, m_sogiva);
+    const bool sogivaCut = readText(r.sogiva, query, m_sogiva);
+    r.cut = quint8((cfCut ? InvoiceRecord::CutCf : 0) | (sogivaCut ? InvoiceRecord::CutSogiva : 0));
     readText(r.Apice, query, m_apice);
     r.importo = query.asMoney(m_importo);
     r.bollo = query.asMoney(m_bollo);

@@ -15,7 +15,8 @@ public:
     explicit InvoiceColumns(const IBDataSet &query);
 
     // Fills the record from the query's current row; source is left as it
-    // is. Texts are cut to their fields and ISO-8859-1 bytes taken as
+    // is. Texts are cut to their fields (the record's cut says so for the
+    // tax code and the VAT number) and ISO-8859-1 bytes taken as
     // Windows-1252. An amount that does not fit raises AmountOutOfRange once
     // data, numero and the texts before the amounts are filled.
     void read(const IBDataSet &query, InvoiceRecord &r) const;

@@ -70,6 +70,30 @@ QString InvoiceModel::displayText(qsizetype row, int column) const
     }
 }
 
+QString InvoiceModel::numeroTip(qsizetype row) const
+{
+    const InvoiceChecks &checks = m_table.checks();
+    QStringList lines;
+    const qsizetype copy = checks.duplicateOf(row);
+    if (copy >= 0) {
+        const qsizetype copies = checks.copyCount(row);
+        lines << QStringLiteral("Fattura presente %1 (archivio %2)")
+                     .arg(copies == 2 ? QStringLiteral("due volte") : QStringLiteral("%1 volte").arg(copies),
+                          m_sourceNames.value(m_table.at(copy).source));
+    }
+    const qsizetype sameProtocol = checks.sameProtocolAs(row);
+    if (sameProtocol >= 0) {
+        const InvoiceRecord &other = m_table.at(sameProtocol);
+        QString apice = text(other.Apice);
+        while (apice.endsWith(QLatin1Char(' ')))
+            apice.chop(1);
+        lines << QStringLiteral("Stesso protocollo nell'esportazione: l'Apice non viene esportato "
+                                "(anche fattura %1%2 del %3)")
+                     .arg(QString::number(other.numero), apice, m_locale.toString(other.data, QLocale::ShortFormat));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QVariant InvoiceModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -87,7 +111,10 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
                 return kRejected;
             return QColor(255, 255, 255);
         }
-        if (index.column() == InvoiceTable::ColNumero && m_table.checks().duplicateOf(index.row()) >= 0)
+        if (index.column() == InvoiceTable::ColNumero
+            && (m_table.checks().duplicateOf(index.row()) >= 0 || m_table.checks().sameProtocolAs(index.row()) >= 0))
+            return kRejected;
+        if (index.column() == InvoiceTable::ColPIva && (m_table.at(index.row()).cut & InvoiceRecord::CutSogiva))
             return kRejected;
         return {};
     case Qt::ToolTipRole:
@@ -96,12 +123,12 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
             return problem == TaxCodeProblem::None ? QVariant() : QVariant(taxCodeProblemText(problem));
         }
         if (index.column() == InvoiceTable::ColNumero) {
-            const qsizetype other = m_table.checks().duplicateOf(index.row());
-            if (other < 0)
-                return {};
-            return QStringLiteral("Fattura presente due volte (archivio %1)")
-                .arg(m_sourceNames.value(m_table.at(other).source));
+            const QString tip = numeroTip(index.row());
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
+        if (index.column() == InvoiceTable::ColPIva && (m_table.at(index.row()).cut & InvoiceRecord::CutSogiva))
+            return QStringLiteral("P.Iva troppo lunga nel database: esportata tagliata a %1 caratteri")
+                .arg(decltype(InvoiceRecord::sogiva)::capacity);
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == InvoiceTable::ColNumero

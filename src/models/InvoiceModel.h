@@ -8,9 +8,11 @@
 #include <QStringList>
 
 // The invoice table as the main grid shows it, read-only: dates and amounts
-// in the user's formats, a missing tax code in red, a tax code that cannot be
-// right and the number of an invoice counted twice in orange, with a tooltip
-// that says why. Follows the table's signals: one reset per extraction.
+// in the user's formats, a missing tax code in red; in orange, with a tooltip
+// that says why, a tax code that cannot be right or was cut, a VAT number
+// that was cut, and the number of an invoice counted twice or exported under
+// the same protocol as another. Follows the table's signals: one reset per
+// extraction.
 class InvoiceModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -36,6 +38,10 @@ public:
     void setSourceNames(const QStringList &names) { m_sourceNames = names; }
 
 private:
+    // The tooltip of a number: the invoice counted twice, or exported under
+    // the protocol of another; empty when neither.
+    QString numeroTip(qsizetype row) const;
+
     const InvoiceTable &m_table;
     QLocale m_locale;
     QStringList m_sourceNames;

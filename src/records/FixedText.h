@@ -13,7 +13,19 @@ class FixedText
     static_assert(N > 0 && N < 256);
 
 public:
+    // The field's size: the most bytes it keeps.
     static constexpr int capacity = N;
+
+    // True when storing these bytes leaves out more than blanks: the field
+    // then holds a text cut short of what it was given.
+    static bool cutsText(const char *bytes, qsizetype length)
+    {
+        for (qsizetype i = N; i < length; ++i) {
+            if (bytes[i] != ' ')
+                return true;
+        }
+        return false;
+    }
 
     void set(const QByteArray &bytes) { set(bytes.constData(), bytes.size()); }
     void set(const char *bytes, qsizetype length)

@@ -17,6 +17,11 @@ struct InvoiceRecord
     qint32 numero = 0;
     // The patient database it was read from: its place in the database list.
     quint16 source = 0;
+    // Texts that the database held longer than their fields, blanks aside:
+    // the table and the export have them cut. Bits of CutText; the byte
+    // stands in room the alignment of the amounts leaves free anyway.
+    quint8 cut = 0;
+    enum CutText : quint8 { CutCf = 1, CutSogiva = 2 };
     qint64 importo = 0;
     qint64 bollo = 0;
     qint64 importoiva = 0;

@@ -1,5 +1,8 @@
 #include "records/TaxCode.h"
 
+#include "records/InvoiceRecord.h"
+
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -45,6 +48,41 @@ int alphabetIndex(char c)
     return isDigit(c) ? c - '0' : c - 'A';
 }
 
+// The month a person's code writes with this letter, 1-12; 0 for a letter
+// that stands for no month.
+int monthOf(char letter)
+{
+    static constexpr char kMonths[] = "ABCDEHLMPRST";
+    for (int i = 0; i < 12; ++i) {
+        if (kMonths[i] == letter)
+            return i + 1;
+    }
+    return 0;
+}
+
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Whether day (1-31) exists in month of a year written with two digits:
+// 29 February when either of the centuries those digits can stand for
+// makes the year a leap year.
+bool birthDateExists(int twoDigitYear, int month, int day)
+{
+    switch (month) {
+    case 2:
+        return day <= 28 || (day == 29 && (isLeapYear(1900 + twoDigitYear) || isLeapYear(2000 + twoDigitYear)));
+    case 4:
+    case 6:
+    case 9:
+    case 11:
+        return day <= 30;
+    default:
+        return true;
+    }
+}
+
 TaxCodeProblem personProblem(const char *code)
 {
     for (int i = 0; i < 6; ++i) {
@@ -57,15 +95,14 @@ TaxCodeProblem personProblem(const char *code)
     }
     if (!isLetter(code[8]) || !isLetter(code[11]) || !isLetter(code[15]))
         return TaxCodeProblem::UnknownForm;
-    static constexpr char kMonths[] = "ABCDEHLMPRST";
-    bool month = false;
-    for (int i = 0; i < 12; ++i)
-        month = month || kMonths[i] == code[8];
-    if (!month)
+    if (monthOf(code[8]) == 0)
         return TaxCodeProblem::Month;
     const int day = homonymDigit(code[9]) * 10 + homonymDigit(code[10]);
     if (!((day >= 1 && day <= 31) || (day >= 41 && day <= 71)))
         return TaxCodeProblem::Day;
+    const int year = homonymDigit(code[6]) * 10 + homonymDigit(code[7]);
+    if (!birthDateExists(year, monthOf(code[8]), day > 40 ? day - 40 : day))
+        return TaxCodeProblem::BirthDate;
     int sum = 0;
     for (int i = 0; i < 15; ++i) {
         const int index = alphabetIndex(code[i]);
@@ -76,6 +113,8 @@ TaxCodeProblem personProblem(const char *code)
 
 TaxCodeProblem numericProblem(const char *code)
 {
+    if (std::all_of(code + 1, code + 11, [code](char c) { return c == code[0]; }))
+        return TaxCodeProblem::SameDigits;
     int sum = 0;
     for (int i = 0; i < 10; ++i) {
         const int digit = code[i] - '0';
@@ -141,8 +180,13 @@ QString taxCodeProblemText(TaxCodeProblem problem)
     case TaxCodeProblem::UnknownForm: return prefix + QStringLiteral("formato non riconosciuto");
     case TaxCodeProblem::Month: return prefix + QStringLiteral("lettera del mese errata");
     case TaxCodeProblem::Day: return prefix + QStringLiteral("giorno di nascita errato");
+    case TaxCodeProblem::BirthDate: return prefix + QStringLiteral("data di nascita impossibile");
     case TaxCodeProblem::CheckLetter: return prefix + QStringLiteral("carattere di controllo errato");
+    case TaxCodeProblem::SameDigits: return prefix + QStringLiteral("cifre tutte uguali");
     case TaxCodeProblem::CheckDigit: return prefix + QStringLiteral("cifra di controllo errata");
+    case TaxCodeProblem::TooLong:
+        return QStringLiteral("Codice fiscale troppo lungo nel database: esportato tagliato a %1 caratteri")
+            .arg(decltype(InvoiceRecord::cf)::capacity);
     }
     return {};
 }
