@@ -16,9 +16,24 @@
 
 namespace {
 
-QString home()
+// The export folder used until the settings name one.
+QString defaultFolder()
 {
-    return QDir::homePath();
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\EsportazioneTarvendo");
+#else
+    return QDir::homePath() + QStringLiteral("/EsportazioneTarvendo");
+#endif
+}
+
+// The folder's parts, each followed by the separator the program appends:
+// separated({"/out", "061125"}) is "/out/061125/" here, "/out\061125\" on Windows.
+QString separated(const QStringList &parts)
+{
+    QString text;
+    for (const QString &part : parts)
+        text += part + pathSeparator();
+    return text;
 }
 
 // Every loaded value as text, by field name, so that one table covers them.
@@ -103,9 +118,9 @@ void TestConfigurazione::defaultsWithoutFile()
     QCOMPARE(c.FFileConfig, QString());
     QVERIFY(c.listasez.isEmpty());
     QCOMPARE(c.FPeriodoSalvataggio, 0);
-    QCOMPARE(c.CartellaSalvataggio(), home() + "/EsportazioneTarvendo");
+    QCOMPARE(c.CartellaSalvataggio(), defaultFolder());
     QCOMPARE(c.CreaSottocartelle(), true);
-    QCOMPARE(c.CartellaEsportazione(), home() + "/EsportazioneTarvendo/061125/");
+    QCOMPARE(c.CartellaEsportazione(), separated({defaultFolder(), "061125"}));
     QCOMPARE(c.FEstensioneTXT, false);
     QCOMPARE(c.FAttivita, QStringLiteral("0"));
     QCOMPARE(c.FRegistro, QStringLiteral("A"));
@@ -114,7 +129,7 @@ void TestConfigurazione::defaultsWithoutFile()
                                 &c.FContoAvereBollo, &c.FInapplicabilita, &c.FVoceIva, &c.FInapplicabilitaBollo,
                                 &c.FVoceIvaBollo})
         QCOMPARE(*text, QString());
-    QCOMPARE(c.inifile().path(), folder.iniPath());
+    QCOMPARE(c.inifile().path(), QDir::toNativeSeparators(folder.iniPath()));
     QVERIFY(!QFile::exists(folder.iniPath()));
 }
 
@@ -178,17 +193,17 @@ void TestConfigurazione::exportFolderAtLoad_data()
     QTest::addColumn<QByteArray>("generale");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("defaults") << QByteArray() << home() + "/EsportazioneTarvendo/061125/";
+    QTest::newRow("defaults") << QByteArray() << separated({defaultFolder(), "061125"});
     QTest::newRow("default folder, subfolders off")
-        << QByteArray("CreaSottocartelle=0\n") << home() + "/EsportazioneTarvendo/";
-    QTest::newRow("subfolders on") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=1\n") << "/out/061125/";
-    QTest::newRow("subfolders off") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=0\n") << "/out/";
+        << QByteArray("CreaSottocartelle=0\n") << separated({defaultFolder()});
+    QTest::newRow("subfolders on") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=1\n") << separated({"/out", "061125"});
+    QTest::newRow("subfolders off") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=0\n") << separated({"/out"});
     QTest::newRow("subfolders as a word") << QByteArray("CartellaSalvataggio=/out\nCreaSottocartelle=no\n")
-                                          << "/out/061125/";
-    QTest::newRow("ending with separator, on") << QByteArray("CartellaSalvataggio=/out/\n") << "/out//061125/";
+                                          << separated({"/out", "061125"});
+    QTest::newRow("ending with separator, on") << QByteArray("CartellaSalvataggio=/out/\n") << separated({"/out/", "061125"});
     QTest::newRow("ending with separator, off")
-        << QByteArray("CartellaSalvataggio=/out/\nCreaSottocartelle=0\n") << "/out//";
-    QTest::newRow("empty folder, on") << QByteArray("CartellaSalvataggio=\n") << "/061125/";
+        << QByteArray("CartellaSalvataggio=/out/\nCreaSottocartelle=0\n") << separated({"/out/"});
+    QTest::newRow("empty folder, on") << QByteArray("CartellaSalvataggio=\n") << separated({"", "061125"});
     QTest::newRow("empty folder, off") << QByteArray("CartellaSalvataggio=\nCreaSottocartelle=0\n") << "";
 }
 
@@ -208,33 +223,33 @@ void TestConfigurazione::exportFolderRules()
     const QByteArray ini("[Generale]\nCartellaSalvataggio=/out\nCreaSottocartelle=0\n");
     folder.writeIni(ini);
     TConfigurazione c;
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/out/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/out"}));
 
     c.setCartellaEsportazione("/chosen");
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/chosen/"));
-    c.setCartellaEsportazione("/chosen/"); // the text it holds: no change
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/chosen/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/chosen"}));
+    c.setCartellaEsportazione(separated({"/chosen"})); // the text it holds: no change
+    QCOMPARE(c.CartellaEsportazione(), separated({"/chosen"}));
     c.setCartellaEsportazione("/other/");
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/other//"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/other/"}));
 
     // The same saved folder or flag changes nothing, so the choice stays.
     c.setCartellaSalvataggio("/out");
     c.setCreaSottocartelle(false);
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/other//"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/other/"}));
 
     c.setCartellaSalvataggio("/OUT");
     QCOMPARE(c.CartellaSalvataggio(), QStringLiteral("/OUT"));
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/OUT"}));
     c.setCreaSottocartelle(true);
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/061125/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/OUT", "061125"}));
 
     // Past midnight the folder keeps its day until a rule runs again.
     setToday(QDate(2025, 11, 7));
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/OUT/061125/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/OUT", "061125"}));
     c.setCartellaSalvataggio("/new");
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/new/071125/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/new", "071125"}));
     c.setCreaSottocartelle(false);
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/new/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/new"}));
 
     QCOMPARE(folder.readIni(), ini);
 }
@@ -291,7 +306,7 @@ void TestConfigurazione::saveWritesGeneraleOnly()
     // Read back as saved; the empty stamp sector no longer falls back.
     TConfigurazione c;
     QCOMPARE(c.FPeriodoSalvataggio, -5);
-    QCOMPARE(c.CartellaEsportazione(), QStringLiteral("/saved/"));
+    QCOMPARE(c.CartellaEsportazione(), separated({"/saved"}));
     QCOMPARE(c.FEstensioneTXT, true);
     QCOMPARE(c.FSettoreBollo, QString());
     QCOMPARE(c.FInapplicabilita, QStringLiteral("Esente è ò €"));
@@ -327,10 +342,10 @@ void TestConfigurazione::saveErrors()
     c.FAttivita = "8";
     if (obstacle == "read-only folder" || obstacle == "immutable file") {
         locked = std::make_unique<Immutable>(obstacle == "read-only folder" ? folder.path() : folder.iniPath());
-        QVERIFY(locked->ok());
+        VERIFY_IMMUTABLE(*locked);
     }
 
-    QCOMPARE(saveError(c), saved ? QString() : "Unable to write to " + folder.iniPath());
+    QCOMPARE(saveError(c), saved ? QString() : "Unable to write to " + QDir::toNativeSeparators(folder.iniPath()));
     QCOMPARE(c.FAttivita, QStringLiteral("8"));
     locked.reset();
     if (obstacle == "folder") {
@@ -357,7 +372,7 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
     // Two pages: room for a file of one page and its replacement of one
     // page, not for a replacement that grows to two.
     SmallDisk tiny(disk, 8);
-    QVERIFY(tiny.isMounted());
+    VERIFY_MOUNTED(tiny);
     setProgramFolder(disk);
     const QString iniPath = disk + "/Tolm.ini";
 
@@ -372,7 +387,7 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
         c.setCartellaSalvataggio("/saved");
         error = saveError(c);
     }
-    QCOMPARE(error, "Unable to write to " + iniPath);
+    QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(iniPath));
     QCOMPARE(readWholeFile(iniPath), filler + "PeriodoSalvataggio=4\n");
     QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Tolm.ini"});
     setProgramFolder(folder.path());

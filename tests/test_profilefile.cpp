@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -15,6 +16,19 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The line end of a file that has none yet: the platform's own.
+#ifdef Q_OS_WIN
+const QString kNewFileNewline = QStringLiteral("\r\n");
+#else
+const QString kNewFileNewline = QStringLiteral("\n");
+#endif
+
+// A new file's bytes, given with "\n" line ends.
+QByteArray newFile(QByteArray bytes)
+{
+    return bytes.replace("\n", kNewFileNewline.toLatin1());
+}
 
 QByteArray utf16le(const QString &text)
 {
@@ -223,8 +237,8 @@ void TestProfileFile::write_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("creates the file") << QByteArray() << "S" << "k" << "v" << QByteArray("[S]\nk=v\n");
-    QTest::newRow("empty file") << QByteArray("") << "S" << "k" << "v" << QByteArray("[S]\nk=v\n");
+    QTest::newRow("creates the file") << QByteArray() << "S" << "k" << "v" << newFile("[S]\nk=v\n");
+    QTest::newRow("empty file") << QByteArray("") << "S" << "k" << "v" << newFile("[S]\nk=v\n");
     QTest::newRow("replaces in place")
         << QByteArray("[S]\na=1\nk=old\nb=2\n") << "S" << "k" << "v" << QByteArray("[S]\na=1\nk=v\nb=2\n");
     QTest::newRow("keeps the key's spelling")
@@ -247,7 +261,7 @@ void TestProfileFile::write_data()
     QTest::newRow("byte order mark kept")
         << QByteArray("\xEF\xBB\xBF[S]\nk=1\n") << "S" << "k" << "v" << QByteArray("\xEF\xBB\xBF[S]\nk=v\n");
     QTest::newRow("new file, accented: ANSI code page")
-        << QByteArray() << "S" << "k" << "Città 5 € Ω" << "[S]\nk=Citt\xE0 5 \x80 ?\n"_ba;
+        << QByteArray() << "S" << "k" << "Città 5 € Ω" << newFile("[S]\nk=Citt\xE0 5 \x80 ?\n"_ba);
     QTest::newRow("ASCII file, accented: ANSI code page")
         << QByteArray("[S]\r\na=1\r\n") << "S" << "k" << "Città" << "[S]\r\na=1\r\nk=Citt\xE0\r\n"_ba;
     QTest::newRow("UTF-8 beyond ASCII stays UTF-8")
@@ -327,12 +341,12 @@ void TestProfileFile::replaceSection_data()
     QTest::newRow("moves to the end, every copy replaced")
         << QByteArray("[s]\n1=old\n\n[A]\na=1\n[S]\n9=x\n[B]\r\nb=2") << two
         << QByteArray("[A]\na=1\n[B]\r\nb=2\n[S]\n1=a.fdb\n2=host:b.fdb\n");
-    QTest::newRow("creates the file") << QByteArray() << two << QByteArray("[S]\n1=a.fdb\n2=host:b.fdb\n");
+    QTest::newRow("creates the file") << QByteArray() << two << newFile("[S]\n1=a.fdb\n2=host:b.fdb\n");
     QTest::newRow("CRLF file")
         << QByteArray("[S]\r\n1=old\r\n[A]\r\na=1\r\n") << Entries{{" k ", "v\nw"}}
         << QByteArray("[A]\r\na=1\r\n[S]\r\nk=v w\r\n");
     QTest::newRow("repeated key: first spelling, last value")
-        << QByteArray("") << Entries{{"ab", "1"}, {"c", "2"}, {"AB", "3"}} << QByteArray("[S]\nab=3\nc=2\n");
+        << QByteArray("") << Entries{{"ab", "1"}, {"c", "2"}, {"AB", "3"}} << newFile("[S]\nab=3\nc=2\n");
     QTest::newRow("no entries: no section") << QByteArray("[S]\n1=a\n[A]\na=1\n") << Entries()
                                             << QByteArray("[A]\na=1\n");
     QTest::newRow("no entries, no section: untouched") << QByteArray("[A]\na=1") << Entries()
@@ -367,7 +381,7 @@ void TestProfileFile::keepsEncoding_data()
     QTest::newRow("Windows-1252") << "windows-1252" << QByteArray() << crlf << true;
     QTest::newRow("UTF-8") << "UTF-8" << QByteArray() << lf << true;
     QTest::newRow("UTF-8 with mark") << "UTF-8" << "\xEF\xBB\xBF"_ba << crlf << true;
-    QTest::newRow("new file") << "windows-1252" << QByteArray() << lf << false;
+    QTest::newRow("new file") << "windows-1252" << QByteArray() << kNewFileNewline << false;
 }
 
 void TestProfileFile::keepsEncoding()
@@ -411,7 +425,8 @@ void TestProfileFile::accentedTextRoundTrip()
     ProfileFile ini(folder.iniPath());
     ini.writeString(QStringLiteral("Città"), QStringLiteral("Società"), text);
     QCOMPARE(ini.readString(QStringLiteral("CITTÀ"), QStringLiteral("SOCIETÀ"), ""), text);
-    QCOMPARE(folder.readIni(), encodedText(QStringLiteral("[Città]\nSocietà=%1\n").arg(text), "windows-1252"));
+    QCOMPARE(folder.readIni(),
+             encodedText(QStringLiteral("[Città]\nSocietà=%1\n").arg(text), "windows-1252", {}, kNewFileNewline));
 }
 
 void TestProfileFile::windows1252File()
@@ -466,7 +481,13 @@ void TestProfileFile::keepsPermissions()
     QVERIFY(QFile::setPermissions(folder.iniPath(), mode));
     ProfileFile(folder.iniPath()).writeString("S", "k", "2");
     QCOMPARE(folder.readIni(), QByteArray("[S]\nk=2\n"));
+#ifdef Q_OS_WIN
+    // Windows keeps no mode bits, only the read-only attribute: the file
+    // stays writable.
+    QVERIFY(QFileInfo(folder.iniPath()).isWritable());
+#else
     QCOMPARE(QFile::permissions(folder.iniPath()) & 0x7077, mode); // owner, group, other
+#endif
 }
 
 void TestProfileFile::refusesReadOnlyFile()
@@ -501,7 +522,7 @@ void TestProfileFile::lockedFolder()
     std::unique_ptr<Immutable> lock;
     if (locked) {
         lock = std::make_unique<Immutable>(folder.path());
-        QVERIFY(lock->ok());
+        VERIFY_IMMUTABLE(*lock);
     }
     const QList<std::pair<QByteArray, std::function<void()>>> steps{
         {"[S]\r\nk=longer than before\r\n[T]\r\nt=1\r\n", [&] { ini.writeString("S", "k", "longer than before"); }},
@@ -552,12 +573,12 @@ void TestProfileFile::failedWriteKeepsFile()
     std::unique_ptr<Immutable> lockedFile;
     if (obstacle == "immutable file") {
         lockedFile = std::make_unique<Immutable>(path);
-        QVERIFY(lockedFile->ok());
+        VERIFY_IMMUTABLE(*lockedFile);
     }
     std::unique_ptr<Immutable> locked;
     if (lockedFolder) {
         locked = std::make_unique<Immutable>(place);
-        QVERIFY(locked->ok());
+        VERIFY_IMMUTABLE(*locked);
     }
 
     ProfileFile ini(path);

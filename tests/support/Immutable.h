@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTest>
 
 // chattr +i on a file or folder for the life of the object: not even root
 // may change it. ok() tells whether the file system allowed it.
@@ -28,3 +29,15 @@ private:
     QString m_path;
     bool m_ok = false;
 };
+
+// QVERIFY(immutable.ok()) in a test that needs the flag: Windows has none,
+// the test is skipped there.
+#ifdef Q_OS_WIN
+#define VERIFY_IMMUTABLE(immutable) \
+    do { \
+        if (!(immutable).ok()) \
+            QSKIP("Windows has no immutable flag (chattr +i)"); \
+    } while (false)
+#else
+#define VERIFY_IMMUTABLE(immutable) QVERIFY((immutable).ok())
+#endif

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QTest>
 
 // A tmpfs of 64 KiB (or kibibytes) mounted on a folder, made first where it
 // is missing, for as long as it lives (root only); isMounted() tells whether
@@ -42,3 +43,15 @@ private:
     QString m_path;
     bool m_mounted = false;
 };
+
+// QVERIFY(disk.isMounted()) in a test that needs the small disk: Windows
+// mounts no tmpfs, the test is skipped there.
+#ifdef Q_OS_WIN
+#define VERIFY_MOUNTED(disk) \
+    do { \
+        if (!(disk).isMounted()) \
+            QSKIP("Windows has no tmpfs to mount"); \
+    } while (false)
+#else
+#define VERIFY_MOUNTED(disk) QVERIFY((disk).isMounted())
+#endif

@@ -65,9 +65,30 @@ quint64 inodeOf(const QString &path)
 #endif
 }
 
+namespace {
+#ifdef Q_OS_WIN
+// Qt for Windows is built without ICU: its encoders know only the Unicode
+// encodings and Latin-1. Windows itself converts to its code pages.
+QByteArray toWindowsCodePage(QStringView text, UINT codePage)
+{
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = int(text.size());
+    BOOL lacking = FALSE;
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", &lacking);
+    QByteArray out(size, Qt::Uninitialized);
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, out.data(), size, "?", &lacking);
+    return out;
+}
+#endif
+} // namespace
+
 QByteArray encodedText(QString text, const QString &encoding, const QByteArray &mark, const QString &newline)
 {
     text.replace(QStringLiteral("\n"), newline);
+#ifdef Q_OS_WIN
+    if (encoding.compare(QStringLiteral("windows-1252"), Qt::CaseInsensitive) == 0)
+        return mark + toWindowsCodePage(text, 1252);
+#endif
     QStringEncoder encoder(encoding.toLatin1().constData());
     // A Qt without ICU (the Windows build) knows Windows-1252 by no name:
     // there the program's ANSI code page, which is that, stands in for it.
