@@ -334,10 +334,12 @@ void TestConfigDlg::exportFolderAfterOk_data()
     QTest::addColumn<bool>("tickBox");
     QTest::addColumn<QString>("exportFolder");
 
-    QTest::newRow("nothing changed") << QString() << false << "/scelta/";
-    QTest::newRow("box ticked") << QString() << true << "/srv/out/061125/";
-    QTest::newRow("folder changed") << "/srv/nuova" << false << "/srv/nuova/";
-    QTest::newRow("both changed") << "/srv/nuova" << true << "/srv/nuova/061125/";
+    // The program ends each folder it builds with the platform's separator.
+    const QString sep = pathSeparator();
+    QTest::newRow("nothing changed") << QString() << false << "/scelta" + sep;
+    QTest::newRow("box ticked") << QString() << true << "/srv/out" + sep + "061125" + sep;
+    QTest::newRow("folder changed") << "/srv/nuova" << false << "/srv/nuova" + sep;
+    QTest::newRow("both changed") << "/srv/nuova" << true << "/srv/nuova" + sep + "061125" + sep;
 }
 
 void TestConfigDlg::exportFolderAfterOk()
