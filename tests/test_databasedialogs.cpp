@@ -273,7 +273,7 @@ void TestDatabaseDialogs::bareNameCompletion_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("bare name") << "" << "pazienti.fdb" << "<folder>database/pazienti.fdb";
+    QTest::newRow("bare name") << "" << "pazienti.fdb" << "<folder>database" + pathSeparator() + "pazienti.fdb";
     QTest::newRow("with a host") << "srv" << "pazienti.fdb" << "pazienti.fdb";
     QTest::newRow("with a backslash") << "" << "dati\\pazienti.fdb" << "dati\\pazienti.fdb";
     QTest::newRow("with a slash") << "" << "dati/pazienti.fdb" << "dati/pazienti.fdb";

@@ -125,6 +125,10 @@ void TestQtPrompter::folderBrowserSpeaksItalian()
     whenShown<QFileDialog>(shown, [](QFileDialog &dialog) { dialog.reject(); });
     QCOMPARE(m_prompter.chooseFolder(start.path()), std::optional<QString>());
     QVERIFY(shown.seen);
+#ifdef Q_OS_WIN
+    QSKIP("Windows shows its own folder browser, titled and worded by the system in its language; "
+          "Qt's Italian texts belong to Qt's own dialog");
+#endif
     QCOMPARE(shown.title, QStringLiteral("Trova cartella"));
     QCOMPARE(shown.windowSystemTitle, QStringLiteral("Trova cartella"));
     QVERIFY2(shown.labels.contains(QStringLiteral("Cerca in:")), qPrintable(shown.labels.join(QLatin1Char('|'))));
