@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,10 +15,11 @@
 // its signals.
 //
 // Filling: beginFill() empties the table and says aboutToReset(), append()
-// adds records, endFill() puts them in order and says reset(), once. Nothing
-// changes for a listener between the two calls; the records appended count
-// (size(), at(), records()) once endFill() has put them in place. An
-// append() outside a filling adds the record at the end at once, between
+// adds records, endFill() puts them in order and says reset(), once; or
+// abandonFill() drops them and says reset(). Nothing changes for a listener
+// between the two calls; the records appended count (size(), at(),
+// records()) once endFill() has put them in place. An append() outside a
+// filling adds the record at the end at once, between
 // rowsAboutToBeAppended() and rowsAppended().
 class InvoiceTable : public QObject
 {
@@ -57,7 +59,15 @@ public:
             newStagingBlock();
         m_staging.back()[m_stagedInLast++] = record;
     }
-    void endFill();
+    // Puts the records appended in order, checks them and says reset().
+    // goOn, when given, is called between the steps of the ordering, a few
+    // tens of milliseconds apart: when it answers false, the filling is
+    // abandoned and endFill() returns false. Short of memory, the filling is
+    // abandoned too and std::bad_alloc goes on to the caller.
+    bool endFill(const std::function<bool()> &goOn = {});
+    // Ends a filling keeping nothing: the table is open and empty, its
+    // memory given back, and says reset().
+    void abandonFill();
 
     qsizetype size() const { return qsizetype(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
@@ -73,17 +83,14 @@ public:
 signals:
     void aboutToReset();
     void reset();
-    // Now and then while endFill() puts the records in order, a step of a
-    // few tens of milliseconds apart: a listener may run the event loop to
-    // keep a window alive, but must not touch the table meanwhile.
-    void ordering();
     void rowsAboutToBeAppended(qsizetype first, qsizetype last);
     void rowsAppended();
 
 private:
     void appendNow(const InvoiceRecord &record);
-    // Date, then number, then order of addition; leaves no spare room.
-    void putInOrder();
+    // Date, then number, then order of addition; leaves no spare room. False
+    // when goOn stopped it, with nothing moved into the table.
+    bool putInOrder(const std::function<bool()> &goOn);
     // Empties the table and gives its memory back.
     void releaseRecords();
     void newStagingBlock();

@@ -145,6 +145,21 @@ QString insertInvoice(const Invoice &invoice)
              invoice.importoTasse, invoice.importoIva, invoice.importoRa);
 }
 
+QString insertInvoices(int count, const QString &heading, QDate firstDay, int days)
+{
+    return QStringLiteral(
+               "SET TERM ^ ;\n"
+               "EXECUTE BLOCK AS DECLARE i INTEGER = 0;\nBEGIN\n  WHILE (i < %1) DO BEGIN\n"
+               "    INSERT INTO contab (TIPO, DATA, INTESTAZIONE, NUMERO, COGNOME, NOME, CF, INDIRIZZO, CAP, CITTA,\n"
+               "      PROVINCIA, IMPORTO, IMPORTO_TASSE, IMPORTOIVA, IMPORTORA)\n"
+               "    VALUES (1, DATEADD(MOD(:i, %4) DAY TO DATE %3), %2, :i + 1, 'Rossi', 'Mario',\n"
+               "      'RSSMRA80A01H501U', 'Via Roma 1', '20100', 'Milano', 'MI', 100, 2, 22, 0);\n"
+               "    i = i + 1;\n  END\nEND^\nSET TERM ; ^\n")
+        .arg(count)
+        .arg(literal(heading), literal(firstDay.toString(Qt::ISODate)))
+        .arg(days);
+}
+
 QString insertPatient(const QString &cf, const std::optional<QString> &partitaIva)
 {
     return QStringLiteral("INSERT INTO anagrafica (CF, BADGE, TELEFONO, EMAIL, ESCLUSO_ELENCO, CF_ZAFFRIN, "
