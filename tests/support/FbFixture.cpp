@@ -46,6 +46,27 @@ bool fail(const QString &text)
     return false;
 }
 
+// Runs a Firebird tool through the embedded engine; false, with its output
+// kept, when it fails or writes "Statement failed".
+bool runTool(const QString &program, const QStringList &arguments, const QString &shown)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    if (!tool.waitForStarted())
+        return fail(QStringLiteral("cannot start %1: %2").arg(program, tool.errorString()));
+    tool.waitForFinished(120000);
+    const QString output = QString::fromUtf8(tool.readAll());
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0
+        || output.contains(QLatin1String("Statement failed")))
+        return fail(QStringLiteral("%1 failed (%2):\n%3\n--- %4 ---\n%5")
+                        .arg(program)
+                        .arg(tool.exitCode())
+                        .arg(output, arguments.join(QLatin1Char(' ')), shown));
+    g_lastError.clear();
+    return true;
+}
+
 // Runs an isql script through the embedded engine.
 bool runIsql(const QString &script)
 {
@@ -54,19 +75,17 @@ bool runIsql(const QString &script)
         return fail(QStringLiteral("cannot write a temporary script"));
     file.write(script.toUtf8());
     file.close();
+    return runTool(isqlProgram(), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()},
+                   script);
+}
 
-    QProcess isql;
-    isql.setProcessChannelMode(QProcess::MergedChannels);
-    isql.start(isqlProgram(), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()});
-    if (!isql.waitForStarted())
-        return fail(QStringLiteral("cannot start %1: %2").arg(isqlProgram(), isql.errorString()));
-    isql.waitForFinished(120000);
-    const QString output = QString::fromUtf8(isql.readAll());
-    if (isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0
-        || output.contains(QLatin1String("Statement failed")))
-        return fail(QStringLiteral("isql failed (%1):\n%2\n--- script ---\n%3").arg(isql.exitCode()).arg(output, script));
-    g_lastError.clear();
-    return true;
+bool setForcedWrites(const QString &path, bool on)
+{
+    return runTool(QStringLiteral("gfix"),
+                   {QStringLiteral("-write"), on ? QStringLiteral("sync") : QStringLiteral("async"),
+                    QStringLiteral("-user"), QStringLiteral("SYSDBA"), QStringLiteral("-password"),
+                    QStringLiteral("masterkey"), path},
+                   QString());
 }
 
 QString connectLine(const QString &path)
@@ -109,6 +128,11 @@ bool createDatabase(const QString &path, int dialect)
 bool runSql(const QString &path, const QString &sql)
 {
     return runIsql(connectLine(path) + sql + QStringLiteral("\nCOMMIT;\n"));
+}
+
+bool bulkLoad(const QString &path, const QString &sql)
+{
+    return setForcedWrites(path, false) && runSql(path, sql) && setForcedWrites(path, true);
 }
 
 bool runScript(const QString &path, const QString &fixtureName)

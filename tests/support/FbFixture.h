@@ -27,6 +27,9 @@ namespace FbFixture {
 [[nodiscard]] bool createDatabase(const QString &path, int dialect = 3);
 // Runs SQL statements (each ended by ";") on the database, then commits.
 [[nodiscard]] bool runSql(const QString &path, const QString &sql);
+// runSql() for many rows: written without forced writes, as a bulk load,
+// which are on again afterwards.
+[[nodiscard]] bool bulkLoad(const QString &path, const QString &sql);
 // Runs a script of tests/fixtures (e.g. "patients.sql").
 [[nodiscard]] bool runScript(const QString &path, const QString &fixtureName);
 QString fixturePath(const QString &fixtureName);
