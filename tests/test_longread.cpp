@@ -41,22 +41,18 @@ monitor() {
 open_statements() { monitor "SELECT COUNT(*) FROM MON\$STATEMENTS x $ours AND x.MON\$STATE <> 0;"; }
 transactions() { monitor "SELECT COUNT(*) FROM MON\$TRANSACTIONS x $ours;"; }
 attachment() { monitor "SELECT MAX(MON\$ATTACHMENT_ID) FROM MON\$ATTACHMENTS WHERE MON\$REMOTE_PID = $pid;"; }
-# Until the query is open: the read has got to the database's rows.
-wait_rows() {
+# Runs the check every 0.1 s until it holds, for 30 s at most.
+wait_until() {
   for _ in $(seq 1 300); do
-    [ "$(open_statements)" = 1 ] && return 0
+    "$@" && return 0
     sleep 0.1
   done
   return 1
 }
-# Until the read has ended: the query closed, the transaction committed.
-wait_read_end() {
-  for _ in $(seq 1 300); do
-    [ "$(open_statements)$(transactions)" = 00 ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# The query is open: the read has got to the database's rows.
+reading_rows() { [ "$(open_statements)" = 1 ]; }
+# The read has ended: the query closed, the transaction committed.
+read_ended() { [ "$(open_statements)$(transactions)" = 00 ]; }
 LANG=it_IT.UTF-8 LC_ALL= "$1" &
 pid=$!
 main=$(wait_window "Esportazione Dati Tolm") || fail "the main window did not appear"
@@ -64,10 +60,10 @@ ours="JOIN MON\$ATTACHMENTS a ON a.MON\$ATTACHMENT_ID = x.MON\$ATTACHMENT_ID WHE
 xdotool windowfocus "$main" 2>/dev/null || true
 sleep 0.5
 xdotool mousemove --window "$main" 44 17 click 1
-wait_rows || fail "the read did not begin"
+wait_until reading_rows || fail "the read did not begin"
 first=$(attachment)
 sleep 0.5
-[ "$(open_statements)" = 1 ] || fail "the read had ended before the $action: the database is too small"
+reading_rows || fail "the read had ended before the $action: the database is too small"
 case "$action" in
   click-estrai)
     xdotool mousemove --window "$main" 44 17 click 1 sleep 0.2 click 1 ;;
@@ -81,26 +77,26 @@ case "$action" in
 esac
 case "$action" in
   click-*)
-    wait_read_end || fail "the read did not end"
+    wait_until read_ended || fail "the read did not end"
     # Long enough for a click kept for later to start a second read or open
     # the settings.
     sleep 2
     [ "$(attachment)" = "$first" ] || fail "the database was read again"
-    [ "$(open_statements)$(transactions)" = 00 ] || fail "a second read is running"
+    read_ended || fail "a second read is running"
     [ "$(window_count)" = 1 ] || fail "a window opened after the read"
     finish
     echo "ONE READ" ;;
   escape)
     sleep 1
-    [ "$(open_statements)$(transactions)" = 00 ] || fail "still reading 1 s after Escape"
+    read_ended || fail "still reading 1 s after Escape"
     # "Esporta" is off: nothing to answer.
     xdotool mousemove --window "$main" 44 42 click 1
     sleep 1
     [ "$(window_count)" = 1 ] || fail "Esporta did something after the stop"
     # A new "Estrai Dati" reads the whole database, and "Esporta" writes it.
     xdotool mousemove --window "$main" 44 17 click 1
-    wait_rows || fail "the second read did not begin"
-    wait_read_end || fail "the second read did not end"
+    wait_until reading_rows || fail "the second read did not begin"
+    wait_until read_ended || fail "the second read did not end"
     box=""
     for _ in $(seq 1 30); do
       xdotool mousemove --window "$main" 44 42 click 1
@@ -131,10 +127,15 @@ private:
     QTemporaryDir m_dir{QStringLiteral("/tmp/tolm-longread-XXXXXX")};
     QString m_config, m_patients;
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    // The program in a folder of its own, reading m_patients through the
-    // server; its Tolm.ini is returned in *settings.
-    QString install(const QString &name, QByteArray *settings) const;
-    QString run(const QString &program, const QString &action) const;
+    // The program run with the script in a folder of its own, reading
+    // m_patients through the server.
+    struct Run
+    {
+        QString folder;
+        QByteArray settings; // its Tolm.ini
+        QString output;      // what the script printed
+    };
+    Run run(const QString &action) const;
 
 private slots:
     void initTestCase();
@@ -161,26 +162,25 @@ void TestLongRead::initTestCase()
              qPrintable(FbFixture::lastError()));
 }
 
-QString TestLongRead::install(const QString &name, QByteArray *settings) const
+TestLongRead::Run TestLongRead::run(const QString &action) const
 {
-    const QString folder = path(name);
-    if (!QDir().mkpath(folder))
-        return QString();
-    const QString program = ProgramUnderXvfb::installProgram(folder);
-    *settings = settingsFileText(m_config, {FbFixture::serverConnectionString(m_patients)},
-                                 QStringLiteral("[Database]\r\npwd=%1\r\n[AssSezionale]\r\n01=4\r\n[Generale]\r\n"
-                                                "PeriodoSalvataggio=0\r\nCartellaSalvataggio=%2\r\n"
-                                                "CreaSottocartelle=0\r\n")
-                                     .arg(FbFixture::serverPassword(), folder + QStringLiteral("/esportazioni")),
-                                 QStringLiteral("\r\n"));
-    writeWholeFile(folder + QStringLiteral("/Tolm.ini"), *settings);
-    return program;
-}
-
-QString TestLongRead::run(const QString &program, const QString &action) const
-{
-    return ProgramUnderXvfb::run(kLongReadScript, {program, FbFixture::serverConnectionString(m_patients),
-                                                   FbFixture::serverPassword(), action});
+    Run run;
+    run.folder = path(action);
+    const QString program = QDir().mkpath(run.folder) ? ProgramUnderXvfb::installProgram(run.folder) : QString();
+    if (program.isEmpty()) {
+        run.output = QStringLiteral("cannot install the program in ") + run.folder;
+        return run;
+    }
+    run.settings = settingsFileText(m_config, {FbFixture::serverConnectionString(m_patients)},
+                                    QStringLiteral("[Database]\r\npwd=%1\r\n[AssSezionale]\r\n01=4\r\n[Generale]\r\n"
+                                                   "PeriodoSalvataggio=0\r\nCartellaSalvataggio=%2\r\n"
+                                                   "CreaSottocartelle=0\r\n")
+                                        .arg(FbFixture::serverPassword(), run.folder + QStringLiteral("/esportazioni")),
+                                    QStringLiteral("\r\n"));
+    writeWholeFile(run.folder + QStringLiteral("/Tolm.ini"), run.settings);
+    run.output = ProgramUnderXvfb::run(kLongReadScript, {program, FbFixture::serverConnectionString(m_patients),
+                                                         FbFixture::serverPassword(), action});
+    return run;
 }
 
 void TestLongRead::clicksDuringAReadAreDropped_data()
@@ -193,24 +193,18 @@ void TestLongRead::clicksDuringAReadAreDropped_data()
 void TestLongRead::clicksDuringAReadAreDropped()
 {
     QFETCH(QString, action);
-    QByteArray settings;
-    const QString program = install(action, &settings);
-    QVERIFY(!program.isEmpty());
-    const QString output = run(program, action);
-    QVERIFY2(output.contains(QLatin1String("ONE READ")), qPrintable(output));
+    const Run r = run(action);
+    QVERIFY2(r.output.contains(QLatin1String("ONE READ")), qPrintable(r.output));
 }
 
 void TestLongRead::escapeStopsTheRead()
 {
-    QByteArray settings;
-    const QString program = install(QStringLiteral("escape"), &settings);
-    QVERIFY(!program.isEmpty());
-    const QString output = run(program, QStringLiteral("escape"));
-    QVERIFY2(output.contains(QLatin1String("STOPPED AND READ AGAIN")), qPrintable(output));
+    const Run r = run(QStringLiteral("escape"));
+    QVERIFY2(r.output.contains(QLatin1String("STOPPED AND READ AGAIN")), qPrintable(r.output));
 
     // The export after the second read holds every invoice: a fee row and a
     // stamp-duty row each, after the heading.
-    const QString out = QFileInfo(program).path() + QStringLiteral("/esportazioni");
+    const QString out = r.folder + QStringLiteral("/esportazioni");
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{"EsportazioneVelmora - Sezionale4.csv"});
     const QByteArray content = readWholeFile(out + QStringLiteral("/EsportazioneVelmora - Sezionale4.csv"));
     QCOMPARE(content.count("\r\n"), 1 + 2 * kInvoices);
@@ -218,12 +212,9 @@ void TestLongRead::escapeStopsTheRead()
 
 void TestLongRead::sigtermDuringARead()
 {
-    QByteArray settings;
-    const QString program = install(QStringLiteral("sigterm"), &settings);
-    QVERIFY(!program.isEmpty());
-    const QString output = run(program, QStringLiteral("sigterm"));
-    QVERIFY2(output.contains(QLatin1String("EXIT 0")), qPrintable(output));
-    QCOMPARE(readWholeFile(QFileInfo(program).path() + QStringLiteral("/Tolm.ini")), settings);
+    const Run r = run(QStringLiteral("sigterm"));
+    QVERIFY2(r.output.contains(QLatin1String("EXIT 0")), qPrintable(r.output));
+    QCOMPARE(readWholeFile(r.folder + QStringLiteral("/Tolm.ini")), r.settings);
 }
 
 QTEST_GUILESS_MAIN(TestLongRead)
