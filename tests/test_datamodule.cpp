@@ -492,18 +492,21 @@ void TestDataModule::listenerStopsTheRead()
 
 void TestDataModule::shortOfMemory_data()
 {
-    QTest::addColumn<int>("limit"); // bytes from which operator new fails
+    QTest::addColumn<int>("smallest"); // bytes from which operator new fails
+    QTest::addColumn<int>("largest");  // up to
 
-    // The table takes its records in blocks of 4096 (917 504 bytes) and puts
-    // 10 000 of them in order into one vector of 2 240 000 bytes.
+    // The table takes its records in blocks of 32 MiB and puts 10 000 of
+    // them in order into one vector of 2 240 000 bytes.
     static_assert(sizeof(InvoiceRecord) == 224);
-    QTest::newRow("a block of the filling") << 512 * 1024;
-    QTest::newRow("the ordered table") << 1024 * 1024;
+    constexpr int kMiB = 1 << 20;
+    QTest::newRow("a block of the filling") << 16 * kMiB << 64 * kMiB;
+    QTest::newRow("the ordered table") << 1 * kMiB << 16 * kMiB;
 }
 
 void TestDataModule::shortOfMemory()
 {
-    QFETCH(int, limit);
+    QFETCH(int, smallest);
+    QFETCH(int, largest);
     TestFolder folder;
     TestPrompter prompter;
     folder.writeIni(settingsFileText(m_config, manyTwice(), QStringLiteral("[AssSezionale]\n01=1\n")));
@@ -511,7 +514,7 @@ void TestDataModule::shortOfMemory()
     selectHeading(dm, kHeading);
     QString error;
     {
-        const ShortOfMemory shortOfMemory{size_t(limit)};
+        const ShortOfMemory shortOfMemory{size_t(smallest), size_t(largest)};
         error = errorOf([&] { dm.EstraiDati(1, kFrom, kTo); });
         QVERIFY(ShortOfMemory::failures() > 0);
     }

@@ -934,8 +934,8 @@ void TestMainWindow::shortOfMemoryDuringARead()
     Program p(m_config, {m_patients}, kCodes);
     p.show();
     {
-        // Less than one block of the filling (4096 records of 224 bytes).
-        const ShortOfMemory shortOfMemory(512 * 1024);
+        // Not even one block of the filling (32 MiB).
+        const ShortOfMemory shortOfMemory(16 << 20);
         p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
         QVERIFY(ShortOfMemory::failures() > 0);
     }

@@ -1,5 +1,7 @@
 #include "records/InvoiceTable.h"
 
+#include "platform/LargePages.h"
+
 #include <algorithm>
 #include <array>
 #include <new>
@@ -113,9 +115,14 @@ void InvoiceTable::releaseRecords()
     m_stagedInLast = kStagingBlock;
 }
 
+InvoiceTable::StagingBlock::StagingBlock() : m_bytes(std::make_unique_for_overwrite<std::byte[]>(kStagingBytes))
+{
+    LargePages::prefer(m_bytes.get(), kStagingBytes);
+}
+
 void InvoiceTable::newStagingBlock()
 {
-    m_staging.push_back(std::make_unique_for_overwrite<InvoiceRecord[]>(kStagingBlock));
+    m_staging.emplace_back();
     m_stagedInLast = 0;
 }
 
@@ -123,7 +130,7 @@ bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
 {
     const size_t count = m_staging.empty() ? 0 : (m_staging.size() - 1) * kStagingBlock + m_stagedInLast;
     const auto staged = [this](size_t i) -> const InvoiceRecord & {
-        return m_staging[i / kStagingBlock][i % kStagingBlock];
+        return m_staging[i / kStagingBlock].at(i % kStagingBlock);
     };
     const auto step = [&goOn] { return !goOn || goOn(); };
     // Small keys sorted, then every record copied once, in order, into a
@@ -138,6 +145,7 @@ bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
     };
     std::vector<Key> keys;
     keys.reserve(count);
+    LargePages::prefer(keys.data(), count * sizeof(Key));
     for (size_t i = 0; i < count; ++i) {
         keys.push_back({staged(i).data.toJulianDay(), staged(i).numero, quint32(i)});
         if ((i & (kOrderingStep - 1)) == kOrderingStep - 1 && !step())
@@ -157,6 +165,7 @@ bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
     // The table is empty here: beginFill() emptied it.
     std::vector<InvoiceRecord> ordered;
     ordered.reserve(count);
+    LargePages::prefer(ordered.data(), count * sizeof(InvoiceRecord));
     constexpr size_t kAhead = 16; // records fetched ahead of the copy
     for (size_t k = 0; k < count; ++k) {
         if (k + kAhead < count) {

@@ -5,8 +5,11 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 // The invoice table: the extracted invoices in date, then number order
@@ -57,7 +60,7 @@ public:
         }
         if (m_stagedInLast == kStagingBlock)
             newStagingBlock();
-        m_staging.back()[m_stagedInLast++] = record;
+        new (m_staging.back().slot(m_stagedInLast++)) InvoiceRecord(record);
     }
     // Puts the records appended in order, checks them and says reset().
     // goOn, when given, is called between the steps of the ordering, a few
@@ -76,6 +79,9 @@ public:
     // What the accounting package would reject in the records, checked once
     // they stand in place (at the end of a filling, after an append).
     const InvoiceChecks &checks() const { return m_checks; }
+
+    // Records a filling takes in one block (see m_staging).
+    static constexpr size_t kStagingBlock = (size_t(32) << 20) / sizeof(InvoiceRecord);
 
     // Columns of the table: ColumnCount once opened, else none.
     int columnCount() const { return m_open ? ColumnCount : 0; }
@@ -97,9 +103,26 @@ private:
 
     // Records appended during a filling wait in blocks that never move, so
     // the table grows without copying and without spare room; endFill()
-    // copies them once, in order, into m_records.
-    static constexpr size_t kStagingBlock = 4096;
-    std::vector<std::unique_ptr<InvoiceRecord[]>> m_staging;
+    // copies them once, in order, into m_records. A block's memory is left
+    // as it comes until a record is copied in, and is backed by large pages
+    // where the system offers them; blocks this large come from the system
+    // itself and go back to it when freed.
+    static_assert(std::is_trivially_copyable_v<InvoiceRecord> && std::is_trivially_destructible_v<InvoiceRecord>);
+    static constexpr size_t kStagingBytes = kStagingBlock * sizeof(InvoiceRecord);
+    class StagingBlock
+    {
+    public:
+        StagingBlock();
+        void *slot(size_t i) { return m_bytes.get() + i * sizeof(InvoiceRecord); }
+        const InvoiceRecord &at(size_t i) const
+        {
+            return *std::launder(reinterpret_cast<const InvoiceRecord *>(m_bytes.get() + i * sizeof(InvoiceRecord)));
+        }
+
+    private:
+        std::unique_ptr<std::byte[]> m_bytes;
+    };
+    std::vector<StagingBlock> m_staging;
     size_t m_stagedInLast = kStagingBlock;
 
     std::vector<InvoiceRecord> m_records;

@@ -9,13 +9,14 @@
 #include <new>
 
 namespace {
-constexpr std::size_t kNoLimit = ~std::size_t(0);
-std::atomic<std::size_t> g_limit{kNoLimit};
+// Refused: g_smallest to g_largest bytes; none while g_smallest > g_largest.
+std::atomic<std::size_t> g_smallest{~std::size_t(0)};
+std::atomic<std::size_t> g_largest{0};
 std::atomic<int> g_failures{0};
 
 void *allocate(std::size_t size)
 {
-    if (size >= g_limit.load(std::memory_order_relaxed)) {
+    if (size >= g_smallest.load(std::memory_order_relaxed) && size <= g_largest.load(std::memory_order_relaxed)) {
         g_failures.fetch_add(1, std::memory_order_relaxed);
         throw std::bad_alloc();
     }
@@ -25,15 +26,17 @@ void *allocate(std::size_t size)
 }
 } // namespace
 
-ShortOfMemory::ShortOfMemory(std::size_t bytes)
+ShortOfMemory::ShortOfMemory(std::size_t smallest, std::size_t largest)
 {
     g_failures.store(0);
-    g_limit.store(bytes);
+    g_largest.store(largest);
+    g_smallest.store(smallest);
 }
 
 ShortOfMemory::~ShortOfMemory()
 {
-    g_limit.store(kNoLimit);
+    g_smallest.store(~std::size_t(0));
+    g_largest.store(0);
 }
 
 int ShortOfMemory::failures()
