@@ -269,7 +269,8 @@ void TFormMain::readInvoices()
 // From here to endRead() the event loop runs from progress(). Every control
 // but "Interrompi" is disabled, so what the user does meanwhile is dropped
 // as it comes, never kept for later; the grid is not redrawn until the
-// table's one reset at the end.
+// table's one reset at the end. "Interrompi" shows once the read has begun,
+// not under a message that refuses it.
 void TFormMain::beginRead()
 {
     m_reading = true;
@@ -277,12 +278,10 @@ void TFormMain::beginRead()
     m_shownDatabase = 0;
     m_focusBeforeRead = focusWidget();
     DBGrid1->setUpdatesEnabled(false);
-    // Shown first, so that the focus leaving the disabled controls lands here.
-    m_stopButton->setEnabled(true);
-    m_stopButton->show();
-    m_stopShortcut->setEnabled(true);
     DBGrid1->setEnabled(false);
     Panel1->setEnabled(false);
+    m_stopButton->setEnabled(true);
+    m_stopShortcut->setEnabled(true);
 }
 
 void TFormMain::endRead()
@@ -313,6 +312,7 @@ void TFormMain::requestStop()
 // runs it during a read.
 void TFormMain::progress(int database, int databases, qint64 invoices)
 {
+    m_stopButton->show();
     if (database != m_shownDatabase || m_shownClock.elapsed() >= kProgressIntervalMs) {
         m_shownDatabase = database;
         m_shownClock.start();
