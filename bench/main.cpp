@@ -3,13 +3,15 @@
 // Measures the data path of the program over the databases that the
 // Tolm.ini of <program folder> names (bench/run builds them): extraction
 // against a bare fetch loop, export against one plain write, the heap held
-// per invoice, and the grid's reset-to-paint time. Ends with the lines
+// per invoice, the grid's reset-to-paint time, the window's event loop during
+// a read and how soon Escape stops one. Ends with the lines
 // invoices=, extract_ratio=, export_ratio=, bytes_per_invoice=.
 #include "GridPaint.h"
 #include "Memory.h"
 #include "PlainWrite.h"
 #include "RawFetch.h"
 #include "SilentPrompter.h"
+#include "StopTime.h"
 #include "UiGap.h"
 
 #include "firebird/IBDatabase.h"
@@ -84,6 +86,16 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
+// An extraction leaves its connections open until the next one closes and
+// reopens them: closed here, within its measure, so that both sides find the
+// databases closed by the process (the engine's page cache empty), and each
+// pays one attachment and one detachment per database.
+void closePatientConnections(TDataModule1 &dm)
+{
+    for (const auto &database : *dm.listDB)
+        database->Close();
+}
+
 void requireNoMessage(const SilentPrompter &prompter, const char *step)
 {
     if (!prompter.messages.isEmpty())
@@ -139,8 +151,12 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     request.to = to;
     request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
     qint64 fetched = 0;
-    const auto [extraction, fetchLoop] =
-        bestOfAlternating([&] { dm.EstraiDati(1, from, to); }, [&] { fetched = rawFetch(request); });
+    const auto [extraction, fetchLoop] = bestOfAlternating(
+        [&] {
+            dm.EstraiDati(1, from, to);
+            closePatientConnections(dm);
+        },
+        [&] { fetched = rawFetch(request); });
     requireNoMessage(prompter, "extraction");
     if (fetched != held || dm.dxMemDataFatture.size() != held)
         throw TolmError(QStringLiteral("the fetch loop read %1 rows, the extraction %2").arg(fetched).arg(held));
@@ -192,6 +208,12 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     requireNoMessage(prompter, "window");
     printLine(QStringLiteral("ui_loop_runs=%1").arg(gap.loopRuns));
     printLine(QStringLiteral("ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
+
+    // Escape halfway through a read of the whole period.
+    const StopTime stop = measureStop(dm, from, to, int(extraction.wall * 1000.0 / 2));
+    requireNoMessage(prompter, "stop");
+    printLine(QStringLiteral("stop_pressed_at=%1 (%2)").arg(int(extraction.wall * 1000.0 / 2)).arg(stop.progressAtPress));
+    printLine(QStringLiteral("stop_ms=%1").arg(stop.stopMs, 0, 'f', 1));
 
     printLine(QStringLiteral("checks_ms=%1").arg(checks.wall * 1000.0, 0, 'f', 1));
 

@@ -1,14 +1,17 @@
 // The data module against real Firebird databases: what start-up builds from
 // Tolm.ini, the failures of opening a connection, the heading association
-// table and shutdown.
+// table, a read stopped by its listener or short of memory, and shutdown.
 #include "firebird/FbClient.h"
+#include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
+#include "data/ExtractionListener.h"
 #include "data/TDataModule1.h"
 #include "platform/TolmError.h"
 #include "settings/TConfigurazione.h"
 #include "support/DataModuleSteps.h"
 #include "support/FbFixture.h"
+#include "support/ShortOfMemory.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -61,6 +64,45 @@ QStringList entriesOf(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
+// Follows a read as the window does and asks it to stop once database
+// `stopDatabase` has reported at least `stopAt` invoices read. Every report
+// is kept as "<database>/<databases> <invoices>".
+class StoppingListener : public ExtractionListener
+{
+public:
+    StoppingListener(int stopDatabase, qint64 stopAt) : m_stopDatabase(stopDatabase), m_stopAt(stopAt) {}
+
+    void progress(int database, int databases, qint64 invoices) override
+    {
+        reports << QStringLiteral("%1/%2 %3").arg(database).arg(databases).arg(invoices);
+        m_database = database;
+        m_invoices = invoices;
+    }
+    bool shouldStop() override
+    {
+        ++questions;
+        return m_database == m_stopDatabase && m_invoices >= m_stopAt;
+    }
+
+    QStringList reports;
+    int questions = 0;
+
+private:
+    int m_stopDatabase;
+    qint64 m_stopAt;
+    int m_database = 0;
+    qint64 m_invoices = 0;
+};
+
+// How a read left the connections: "<query open>|<transactions active>".
+QString connectionState(const TDataModule1 &dm)
+{
+    int active = 0;
+    for (const auto &transaction : *dm.listTR)
+        active += transaction->InTransaction() ? 1 : 0;
+    return QStringLiteral("%1|%2").arg(dm.IBDataSetExport->Active()).arg(active);
+}
+
 } // namespace
 
 class TestDataModule : public QObject
@@ -71,6 +113,10 @@ private:
     QTemporaryDir m_dir{QStringLiteral("/tmp/tolm-datamodule-XXXXXX")};
     QString m_config;   // headings 01 and 02
     QString m_patients; // one invoice of heading 01
+    QString m_many;     // kManyInvoices invoices of heading 01
+    static constexpr int kManyInvoices = 5000;
+    // m_many twice, under two names: 2 * kManyInvoices invoices.
+    QStringList manyTwice() const { return {m_many, m_dir.path() + QStringLiteral("/./many.fdb")}; }
     QString path(const QString &name) const { return m_dir.filePath(name); }
     void openFailureRows();
 
@@ -89,6 +135,10 @@ private slots:
     void noPatientDatabase_data();
     void noPatientDatabase();
     void shutdownClosesAndWritesNothing();
+    void listenerStopsTheRead_data();
+    void listenerStopsTheRead();
+    void shortOfMemory_data();
+    void shortOfMemory();
 
     void headingsMergeStoredSezionali();
     void emptyHeadingsTable();
@@ -109,6 +159,9 @@ void TestDataModule::initTestCase()
     invoice.cognome = QStringLiteral("Rossi");
     invoice.cf = QStringLiteral("RSSMRA80A01H501U");
     QVERIFY(FbFixture::runSql(m_patients, FbFixture::insertInvoice(invoice)));
+    m_many = path(QStringLiteral("many.fdb"));
+    QVERIFY(FbFixture::createPatientDatabase(m_many));
+    QVERIFY(FbFixture::runSql(m_many, FbFixture::insertInvoices(kManyInvoices)));
 }
 
 void TestDataModule::missingClientLibrary()
@@ -377,6 +430,103 @@ void TestDataModule::shutdownClosesAndWritesNothing()
     // Every file is free again: another process can open it.
     for (const QString &database : {m_config, m_patients, second})
         QVERIFY2(FbFixture::runSql(database, QStringLiteral("SELECT 1 FROM rdb$database;")), qPrintable(database));
+}
+
+void TestDataModule::listenerStopsTheRead_data()
+{
+    QTest::addColumn<int>("stopDatabase");
+    QTest::addColumn<qint64>("stopAt");
+    QTest::addColumn<QString>("lastReport"); // empty: the read is not stopped
+
+    // Reports come as each database begins, every 2048 rows and between the
+    // steps of the ordering.
+    static_assert(ExtractionListener::kRowsPerReport == 2048);
+    QTest::newRow("before the first database") << 1 << qint64(0) << "1/2 0";
+    QTest::newRow("among the first database's rows") << 1 << qint64(2048) << "1/2 2048";
+    QTest::newRow("as the second database begins") << 2 << qint64(5000) << "2/2 5000";
+    QTest::newRow("among the second database's rows") << 2 << qint64(6000) << "2/2 6144";
+    QTest::newRow("while the table is put in order") << 2 << qint64(10000) << "2/2 10000";
+    QTest::newRow("never") << 3 << qint64(0) << QString();
+}
+
+void TestDataModule::listenerStopsTheRead()
+{
+    QFETCH(int, stopDatabase);
+    QFETCH(qint64, stopAt);
+    QFETCH(QString, lastReport);
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settingsFileText(m_config, manyTwice(), QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+    selectHeading(dm, kHeading);
+    StoppingListener listener(stopDatabase, stopAt);
+    dm.EstraiDati(1, kFrom, kTo, &listener);
+    QCOMPARE(prompter.all, QStringList());
+    // Asked right after each report: the connections end as after a whole
+    // read, the query closed and the transactions committed.
+    QCOMPARE(listener.questions, listener.reports.size());
+    QCOMPARE(connectionState(dm), QStringLiteral("0|0"));
+    QVERIFY(dm.dxMemDataFatture.isOpen());
+    if (lastReport.isEmpty()) {
+        QVERIFY(!dm.extractionStopped());
+        QCOMPARE(dm.dxMemDataFatture.size(), 2 * kManyInvoices);
+        QCOMPARE(listener.reports.mid(0, 6),
+                 (QStringList{"1/2 0", "1/2 2048", "1/2 4096", "2/2 5000", "2/2 6144", "2/2 8192"}));
+        const QStringList ordering = listener.reports.mid(6);
+        QVERIFY(!ordering.isEmpty());
+        QCOMPARE(ordering, QStringList(ordering.size(), QStringLiteral("2/2 10000")));
+        return;
+    }
+    // Nothing more after the report that stopped it, and nothing kept.
+    QCOMPARE(listener.reports.constLast(), lastReport);
+    QVERIFY(dm.extractionStopped());
+    QVERIFY(dm.dxMemDataFatture.isEmpty());
+
+    // The next read reads everything again.
+    dm.EstraiDati(1, kFrom, kTo);
+    QVERIFY(!dm.extractionStopped());
+    QCOMPARE(dm.dxMemDataFatture.size(), 2 * kManyInvoices);
+    QCOMPARE(connectionState(dm), QStringLiteral("0|0"));
+    QCOMPARE(prompter.all, QStringList());
+}
+
+void TestDataModule::shortOfMemory_data()
+{
+    QTest::addColumn<int>("smallest"); // bytes from which operator new fails
+    QTest::addColumn<int>("largest");  // up to
+
+    // The table takes its records in blocks of 32 MiB and puts 10 000 of
+    // them in order into one vector of 2 240 000 bytes.
+    static_assert(sizeof(InvoiceRecord) == 224);
+    constexpr int kMiB = 1 << 20;
+    QTest::newRow("a block of the filling") << 16 * kMiB << 64 * kMiB;
+    QTest::newRow("the ordered table") << 1 * kMiB << 16 * kMiB;
+}
+
+void TestDataModule::shortOfMemory()
+{
+    QFETCH(int, smallest);
+    QFETCH(int, largest);
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settingsFileText(m_config, manyTwice(), QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+    selectHeading(dm, kHeading);
+    QString error;
+    {
+        const ShortOfMemory shortOfMemory{size_t(smallest), size_t(largest)};
+        error = errorOf([&] { dm.EstraiDati(1, kFrom, kTo); });
+        QVERIFY(ShortOfMemory::failures() > 0);
+    }
+    QCOMPARE(error, QStringLiteral("Memoria insufficiente per le fatture estratte: restringere il periodo"));
+    QVERIFY(dm.dxMemDataFatture.isOpen());
+    QVERIFY(dm.dxMemDataFatture.isEmpty());
+    QVERIFY(!dm.extractionStopped());
+    QVERIFY(!dm.IBDataSetExport->Active());
+    QCOMPARE(prompter.all, QStringList());
+
+    dm.EstraiDati(1, kFrom, kTo);
+    QCOMPARE(dm.dxMemDataFatture.size(), 2 * kManyInvoices);
 }
 
 void TestDataModule::headingsMergeStoredSezionali()

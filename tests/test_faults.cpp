@@ -57,21 +57,6 @@ QByteArray settings(const QString &config, const QStringList &patients, const QS
                             QStringLiteral("\r\n"));
 }
 
-// `count` invoices of heading 01 in January, generated inside the engine.
-QString manyInvoices(int count, const QString &heading = QStringLiteral("01"))
-{
-    return QStringLiteral(
-               "SET TERM ^ ;\n"
-               "EXECUTE BLOCK AS DECLARE i INTEGER = 0;\nBEGIN\n  WHILE (i < %1) DO BEGIN\n"
-               "    INSERT INTO contab (TIPO, DATA, INTESTAZIONE, NUMERO, COGNOME, NOME, CF, INDIRIZZO, CAP, CITTA,\n"
-               "      PROVINCIA, IMPORTO, IMPORTO_TASSE, IMPORTOIVA, IMPORTORA)\n"
-               "    VALUES (1, DATEADD(MOD(:i, 31) DAY TO DATE '2025-01-01'), %2, :i + 1, 'Rossi', 'Mario',\n"
-               "      'RSSMRA80A01H501U', 'Via Roma 1', '20100', 'Milano', 'MI', 100, 2, 22, 0);\n"
-               "    i = i + 1;\n  END\nEND^\nSET TERM ; ^\n")
-        .arg(count)
-        .arg(FbFixture::literal(heading));
-}
-
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -204,7 +189,7 @@ void TestFaults::serverStopsDuringExtraction()
 {
     FB_REQUIRE_SERVER();
     constexpr int kCount = 300000;
-    const QString database = patients(QStringLiteral("server-stops.fdb"), manyInvoices(kCount));
+    const QString database = patients(QStringLiteral("server-stops.fdb"), FbFixture::insertInvoices(kCount));
     QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
     PrivateServer server(path(QStringLiteral("private-server")));
     QVERIFY(server.started());
@@ -250,7 +235,7 @@ void TestFaults::serverStopsDuringExtraction()
 
 void TestFaults::diskFullDuringExport()
 {
-    const QString database = patients(QStringLiteral("export-disk.fdb"), manyInvoices(2000));
+    const QString database = patients(QStringLiteral("export-disk.fdb"), FbFixture::insertInvoices(2000));
     QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
     const QString out = path(QStringLiteral("small-disk"));
     QVERIFY(QDir().mkpath(out));
@@ -415,9 +400,9 @@ void TestFaults::notADatabase()
     QFETCH(QByteArray, damage);
     QFETCH(QString, expected);
     const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
-    const QString before = patients(tag + QStringLiteral("-before.fdb"), manyInvoices(2));
-    const QString after = patients(tag + QStringLiteral("-after.fdb"), manyInvoices(3));
-    const QString fixed = patients(tag + QStringLiteral("-fixed.fdb"), manyInvoices(4));
+    const QString before = patients(tag + QStringLiteral("-before.fdb"), FbFixture::insertInvoices(2));
+    const QString after = patients(tag + QStringLiteral("-after.fdb"), FbFixture::insertInvoices(3));
+    const QString fixed = patients(tag + QStringLiteral("-fixed.fdb"), FbFixture::insertInvoices(4));
     QVERIFY2(!before.isEmpty() && !after.isEmpty() && !fixed.isEmpty(), qPrintable(FbFixture::lastError()));
     const QString bad = path(tag + QStringLiteral("-bad.fdb"));
     if (damage == "text") {
@@ -453,8 +438,8 @@ void TestFaults::quoteInHeadingCode()
 {
     // Invoices of "O'", and of a heading that would match if the code were
     // pasted into the query text.
-    const QString database = patients(QStringLiteral("quote.fdb"), manyInvoices(3, QStringLiteral("O'"))
-                                                                       + manyInvoices(5, QStringLiteral("O")));
+    const QString database = patients(QStringLiteral("quote.fdb"), FbFixture::insertInvoices(3, QStringLiteral("O'"))
+                                                                       + FbFixture::insertInvoices(5, QStringLiteral("O")));
     QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
     TestFolder folder;
     TestPrompter prompter;
@@ -471,7 +456,7 @@ void TestFaults::passwordNotInMessages()
 {
     FB_REQUIRE_SERVER();
     const QString password = QStringLiteral("Segreto-4711");
-    const QString database = patients(QStringLiteral("password.fdb"), manyInvoices(1));
+    const QString database = patients(QStringLiteral("password.fdb"), FbFixture::insertInvoices(1));
     QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
     TestFolder folder;
     TestPrompter prompter;
@@ -533,7 +518,7 @@ void TestFaults::exportStaysInItsFolder()
 void TestFaults::noTransactionLeftOpen()
 {
     FB_REQUIRE_SERVER();
-    const QString database = patients(QStringLiteral("transactions.fdb"), manyInvoices(10));
+    const QString database = patients(QStringLiteral("transactions.fdb"), FbFixture::insertInvoices(10));
     QVERIFY2(!database.isEmpty(), qPrintable(FbFixture::lastError()));
     TestFolder folder;
     TestPrompter prompter;

@@ -58,12 +58,13 @@ private slots:
 
 void TestLargeTables::orderOfALargeFilling()
 {
-    // More records than fit in a few blocks of the filling; many share date
+    // More records than fit in one block of the filling; many share date
     // and number, some have no date.
+    const int count = int(InvoiceTable::kStagingBlock + 10000);
     std::vector<InvoiceRecord> appended;
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < count; ++i) {
         InvoiceRecord r = invoice((i * 37) % 11, 0);
-        r.data = i % 101 == 0 ? QDate() : QDate(2024, 1, 1).addDays((i * 7919) % 13);
+        r.data = i % 101 == 0 ? QDate() : QDate(2024, 1, 1).addDays(qint64(i) * 7919 % 13);
         r.Apice.set(QByteArray::number(i));
         appended.push_back(r);
     }

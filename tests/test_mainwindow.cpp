@@ -11,6 +11,7 @@
 #include "support/FbFixture.h"
 #include "support/Immutable.h"
 #include "support/NextDialog.h"
+#include "support/ShortOfMemory.h"
 #include "support/TestFolder.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
@@ -29,6 +30,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStringDecoder>
 #include <QTableView>
 #include <QStyle>
@@ -38,6 +40,7 @@
 #include <QWindow>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 using FbFixture::Invoice;
@@ -183,6 +186,11 @@ private slots:
     void columnsFitTheirTexts();
     void sezionaleStandsClearOfItsCaption();
     void summaryLineShowsProgress();
+    void inputDuringAReadIsDropped_data();
+    void inputDuringAReadIsDropped();
+    void stopDuringARead_data();
+    void stopDuringARead();
+    void shortOfMemoryDuringARead();
     void checksMarkTheGrid_data();
     void checksMarkTheGrid();
     void sameDatabaseUnderTwoNames();
@@ -814,14 +822,150 @@ void TestMainWindow::summaryLineShowsProgress()
     QCOMPARE(seen.texts, (QStringList{"Lettura del database 1 di 3...     Fatture lette: 0",
                                       "Lettura del database 2 di 3...     Fatture lette: 4",
                                       "Lettura del database 3 di 3...     Fatture lette: 8"}));
-    // The grid waits for the one reset at the end; the summary line repaints.
-    QVERIFY(seen.rows.size() >= 3);
-    QCOMPARE(seen.rows.count(0), seen.rows.size());
+    // The grid waits for the one reset at the end (the loop runs once more
+    // after it, to drop what came meanwhile); the summary line repaints.
+    const qsizetype empty = seen.rows.count(0);
+    QVERIFY(empty >= 3);
+    QCOMPARE(seen.rows.mid(empty), QList<int>(seen.rows.size() - empty, 12));
     QCOMPARE(seen.gridPaints, 0);
     QVERIFY(seen.labelPaints > 0);
     QCOMPARE(p.gridRows(), 12);
     QVERIFY(w.LabelRiepilogo->text().startsWith(QStringLiteral("Fatture: 12")));
     QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestMainWindow::inputDuringAReadIsDropped_data()
+{
+    QTest::addColumn<QString>("control");
+    for (const char *control : {"Estrai Dati", "Esporta", "Configura", "Intestazione", "Al", "Esporta in"})
+        QTest::newRow(control) << QString::fromLatin1(control);
+}
+
+// Each control, pressed while the databases are read, does nothing. (That
+// nothing is kept for later either is for the real window system to show:
+// tests/test_longread.cpp.)
+void TestMainWindow::inputDuringAReadIsDropped()
+{
+    QFETCH(QString, control);
+    Program p(m_config, {m_patients, m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.gridRows(), 4);
+    QVERIFY(w.Button3->isEnabled());
+
+    const std::map<QString, std::function<void()>> press = {
+        {"Estrai Dati", [&] { QTest::mouseClick(w.Button1, Qt::LeftButton); }},
+        {"Esporta", [&] { QTest::mouseClick(w.Button3, Qt::LeftButton); }},
+        {"Configura", [&] { QTest::mouseClick(w.Button2, Qt::LeftButton); }},
+        {"Intestazione", [&] { QTest::keyClick(w.ComboBoxSezionale, Qt::Key_Down); }},
+        {"Al", [&] {
+             w.DateTimePickerAl->setCurrentSection(QDateTimeEdit::DaySection);
+             QTest::keyClick(w.DateTimePickerAl, Qt::Key_Down);
+         }},
+        {"Esporta in", [&] { QTest::mouseClick(w.Label3, Qt::LeftButton); }},
+    };
+    QSignalSpy reads(&p.dm->dxMemDataFatture, &InvoiceTable::aboutToReset);
+    bool pressed = false;
+    bool dialogOpened = false;
+    // As soon as the read runs the event loop; a dialog that opens all the
+    // same is closed again.
+    QTimer::singleShot(0, &w, [&] {
+        QTimer::singleShot(2000, &w, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                dialogOpened = true;
+                modal->close();
+            }
+        });
+        press.at(control)();
+        pressed = true;
+    });
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    QVERIFY(pressed);
+    QVERIFY(!dialogOpened);
+    QCOMPARE(reads.count(), 1);
+    QCOMPARE(p.gridRows(), 4);
+    QVERIFY(w.Button3->isEnabled());
+    QCOMPARE(w.DateTimePickerAl->date(), QDate(2025, 1, 31));
+    QCOMPARE(w.ComboBoxSezionale->currentIndex(), 0);
+    QCOMPARE(p.prompter.all, QStringList());
+    QCOMPARE(p.prompter.folderStarts, QStringList());
+    QVERIFY(!QFileInfo::exists(p.exportFile()));
+}
+
+void TestMainWindow::stopDuringARead_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("Interrompi") << "Interrompi";
+    QTest::newRow("closing the window") << "close";
+}
+
+void TestMainWindow::stopDuringARead()
+{
+    QFETCH(QString, how);
+    Program p(m_config, {m_patients, m_patients, m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto *stop = w.findChild<QPushButton *>(QStringLiteral("stopButton"));
+    QVERIFY(stop);
+    QVERIFY(stop->isHidden());
+
+    // As soon as the read runs the event loop: what the window looks like,
+    // then the stop.
+    QString during;
+    QTimer::singleShot(0, &w, [&] {
+        during = QStringLiteral("Interrompi %1, controls %2, grid %3")
+                     .arg(stop->isVisible() && stop->isEnabled())
+                     .arg(w.Panel1->isEnabled())
+                     .arg(w.DBGrid1->isEnabled());
+        if (how == QLatin1String("Escape"))
+            QTest::keyClick(&w, Qt::Key_Escape);
+        else if (how == QLatin1String("Interrompi"))
+            QTest::mouseClick(stop, Qt::LeftButton);
+        else
+            w.close();
+    });
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(during, QStringLiteral("Interrompi 1, controls 0, grid 0"));
+    QVERIFY(p.dm->extractionStopped());
+    QCOMPARE(p.gridRows(), 0);
+    QVERIFY(!w.Button3->isEnabled());
+    QCOMPARE(w.LabelRiepilogo->text(), QStringLiteral("Estrazione interrotta"));
+    QCOMPARE(p.prompter.all, QStringList());
+    QVERIFY(stop->isHidden());
+    QVERIFY(w.Panel1->isEnabled());
+    QVERIFY(w.DBGrid1->isEnabled());
+
+    // Escape outside a read does nothing; a new "Estrai Dati" reads
+    // everything.
+    if (!w.isVisible())
+        p.show();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    QVERIFY(!p.dm->extractionStopped());
+    QCOMPARE(p.gridRows(), 6);
+    QVERIFY(w.Button3->isEnabled());
+    QVERIFY(w.LabelRiepilogo->text().startsWith(QStringLiteral("Fatture: 6")));
+}
+
+void TestMainWindow::shortOfMemoryDuringARead()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    {
+        // Not even one block of the filling (32 MiB).
+        const ShortOfMemory shortOfMemory(16 << 20);
+        p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+        QVERIFY(ShortOfMemory::failures() > 0);
+    }
+    QCOMPARE(p.prompter.errors,
+             QStringList{"Memoria insufficiente per le fatture estratte: restringere il periodo."});
+    QCOMPARE(p.gridRows(), 0);
+    QVERIFY(!p.window->Button3->isEnabled());
+    QVERIFY(!p.dm->extractionStopped());
 }
 
 void TestMainWindow::checksMarkTheGrid_data()

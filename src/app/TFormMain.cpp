@@ -14,17 +14,19 @@
 #include "settings/PeriodPresets.h"
 #include "settings/TConfigurazione.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScopedValueRollback>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -34,6 +36,9 @@ TFormMain *FormMain = nullptr;
 
 namespace {
 const QDate kInitialDate(2013, 1, 1);
+// The summary line tells how far a read has come at most this often, and
+// whenever another database begins.
+constexpr qint64 kProgressIntervalMs = 125;
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top)
 {
@@ -149,11 +154,21 @@ void TFormMain::createControls()
     DBGrid1->setTabKeyNavigation(true);
     LabelRiepilogo = new QLabel(Panel2);
     LabelRiepilogo->setObjectName(QStringLiteral("LabelRiepilogo"));
+    // "Interrompi" stands at the start of the summary line while a read runs.
+    m_stopButton = new QPushButton(QStringLiteral("Interrompi"), Panel2);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    m_stopButton->hide();
+    m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopShortcut->setEnabled(false);
+    auto *summaryLayout = new QHBoxLayout;
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    summaryLayout->addWidget(m_stopButton);
+    summaryLayout->addWidget(LabelRiepilogo, 1);
     auto *gridLayout = new QVBoxLayout(Panel2);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->setSpacing(2);
     gridLayout->addWidget(DBGrid1, 1);
-    gridLayout->addWidget(LabelRiepilogo);
+    gridLayout->addLayout(summaryLayout);
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Button3);
@@ -166,6 +181,8 @@ void TFormMain::createControls()
     connect(Button2, &QPushButton::clicked, this, &TFormMain::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TFormMain::Button3Click);
     connect(ComboBoxSezionale, &QComboBox::activated, this, &TFormMain::ComboBoxSezionaleChange);
+    connect(m_stopButton, &QPushButton::clicked, this, &TFormMain::requestStop);
+    connect(m_stopShortcut, &QShortcut::activated, this, &TFormMain::requestStop);
 
     AssociationTable &headings = m_dm.MTableAssIntest;
     connect(&headings, &AssociationTable::currentRowChanged, this, &TFormMain::showSezionale);
@@ -173,8 +190,6 @@ void TFormMain::createControls()
     connect(&headings, &AssociationTable::reset, this, &TFormMain::showSezionale);
     // After the grid's model, which was connected first.
     connect(&m_dm.dxMemDataFatture, &InvoiceTable::reset, this, &TFormMain::fitColumns);
-    connect(&m_dm, &TDataModule1::extractionProgress, this, &TFormMain::showProgress);
-    connect(&m_dm.dxMemDataFatture, &InvoiceTable::ordering, this, &TFormMain::keepRepainting);
 }
 
 void TFormMain::FormCreate()
@@ -218,24 +233,17 @@ void TFormMain::showSezionale()
 
 void TFormMain::Button1Click()
 {
-    if (m_extracting)
-        return;
     try {
         WaitCursor wait;
-        {
-            // The window repaints while the databases are read (showProgress),
-            // but the grid waits for the table's one reset at the end.
-            const QScopedValueRollback extracting(m_extracting, true);
-            DBGrid1->setUpdatesEnabled(false);
-            struct GridUpdates
-            {
-                QTableView *grid;
-                ~GridUpdates() { grid->setUpdatesEnabled(true); }
-            } const gridUpdates{DBGrid1};
-            m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date());
+        readInvoices();
+        const InvoiceTable &table = m_dm.dxMemDataFatture;
+        if (m_dm.extractionStopped()) {
+            Button3->setEnabled(false);
+            LabelRiepilogo->setText(QStringLiteral("Estrazione interrotta"));
+        } else {
+            Button3->setEnabled(table.isOpen() && !table.isEmpty());
+            updateSummary();
         }
-        Button3->setEnabled(m_dm.dxMemDataFatture.isOpen() && !m_dm.dxMemDataFatture.isEmpty());
-        updateSummary();
     } catch (const std::exception &error) {
         Button3->setEnabled(false);
         updateSummary();
@@ -245,10 +253,92 @@ void TFormMain::Button1Click()
     }
 }
 
+// The extraction, with the window following it.
+void TFormMain::readInvoices()
+{
+    beginRead();
+    try {
+        m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date(), this);
+    } catch (...) {
+        endRead();
+        throw;
+    }
+    endRead();
+}
+
+// From here to endRead() the event loop runs from progress(). Every control
+// but "Interrompi" is disabled, so what the user does meanwhile is dropped
+// as it comes, never kept for later; the grid is not redrawn until the
+// table's one reset at the end. "Interrompi" shows once the read has begun,
+// not under a message that refuses it.
+void TFormMain::beginRead()
+{
+    m_reading = true;
+    m_stopRequested = false;
+    m_shownDatabase = 0;
+    m_focusBeforeRead = focusWidget();
+    DBGrid1->setUpdatesEnabled(false);
+    DBGrid1->setEnabled(false);
+    Panel1->setEnabled(false);
+    m_stopButton->setEnabled(true);
+    m_stopShortcut->setEnabled(true);
+}
+
+void TFormMain::endRead()
+{
+    // What came during the read's last steps is dropped too.
+    QCoreApplication::processEvents();
+    m_reading = false;
+    m_stopShortcut->setEnabled(false);
+    m_stopButton->hide();
+    Panel1->setEnabled(true);
+    DBGrid1->setEnabled(true);
+    DBGrid1->setUpdatesEnabled(true);
+    if (m_focusBeforeRead && m_focusBeforeRead->isEnabled())
+        m_focusBeforeRead->setFocus();
+}
+
+// "Interrompi", Escape, closing the window: the read stops at its next look.
+void TFormMain::requestStop()
+{
+    if (!m_reading)
+        return;
+    m_stopRequested = true;
+    m_stopButton->setEnabled(false);
+}
+
+// Which database of how many is being read and the invoices read so far, in
+// the summary line; then the event loop runs. This is the one place that
+// runs it during a read.
+void TFormMain::progress(int database, int databases, qint64 invoices)
+{
+    m_stopButton->show();
+    if (database != m_shownDatabase || m_shownClock.elapsed() >= kProgressIntervalMs) {
+        m_shownDatabase = database;
+        m_shownClock.start();
+        LabelRiepilogo->setText(QStringLiteral("Lettura del database %1 di %2...     Fatture lette: %3")
+                                    .arg(database)
+                                    .arg(databases)
+                                    .arg(QLocale().toString(invoices)));
+    }
+    QCoreApplication::processEvents();
+}
+
+bool TFormMain::shouldStop()
+{
+    return m_stopRequested;
+}
+
+// Closing the window, or the system asking the program to end, stops a read;
+// the program ends once it has returned.
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    requestStop();
+    QWidget::closeEvent(event);
+}
+
 void TFormMain::Button2Click()
 {
-    if (m_extracting)
-        return;
     guarded([this] {
         TConfigDlg dialog(this);
         dialog.Config = m_dm.configurazione.get();
@@ -266,8 +356,6 @@ void TFormMain::Button2Click()
 
 void TFormMain::Button3Click()
 {
-    if (m_extracting)
-        return;
     guarded([this] {
         if (m_dm.dxMemDataFatture.isEmpty())
             return;
@@ -285,8 +373,6 @@ void TFormMain::Button3Click()
 
 void TFormMain::ComboBoxSezionaleChange()
 {
-    if (m_extracting)
-        return;
     m_dm.closeExtraction();
     Button3->setEnabled(false);
     LabelRiepilogo->clear();
@@ -298,8 +384,6 @@ void TFormMain::ComboBoxSezionaleChange()
 // the dates on screen and must not be exported.
 void TFormMain::DateTimePickerChange()
 {
-    if (m_extracting)
-        return;
     // A table never opened stays so: the grid keeps showing no columns.
     if (m_dm.dxMemDataFatture.isOpen())
         m_dm.closeExtraction();
@@ -309,8 +393,6 @@ void TFormMain::DateTimePickerChange()
 
 void TFormMain::Label3Click()
 {
-    if (m_extracting)
-        return;
     guarded([this] {
         if (const auto folder = Prompter::current().chooseFolder(Label3->text())) {
             Label3->setText(*folder);
@@ -322,7 +404,8 @@ void TFormMain::Label3Click()
 
 bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Label3 && event->type() == QEvent::MouseButtonRelease
+    // A disabled label still shows its events to a filter.
+    if (watched == Label3 && Label3->isEnabled() && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Label3Click();
         return true;
@@ -359,27 +442,6 @@ void TFormMain::fitColumns()
         return;
     fitInvoiceColumns(*DBGrid1);
     m_columnsSet = true;
-}
-
-// Which database of how many is being read and the invoices read so far,
-// in the summary line; then the window repaints. User input waits until the
-// extraction has ended.
-void TFormMain::showProgress(int database, int databases, qint64 invoices)
-{
-    if (!m_extracting)
-        return;
-    LabelRiepilogo->setText(QStringLiteral("Lettura del database %1 di %2...     Fatture lette: %3")
-                                .arg(database)
-                                .arg(databases)
-                                .arg(QLocale().toString(invoices)));
-    keepRepainting();
-}
-
-// Lets the window repaint during an extraction; user input waits.
-void TFormMain::keepRepainting()
-{
-    if (m_extracting)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFormMain::updateSummary()

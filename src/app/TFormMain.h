@@ -1,5 +1,9 @@
 #pragma once
 
+#include "data/ExtractionListener.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 class QComboBox;
@@ -7,12 +11,19 @@ class QDateEdit;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QShortcut;
 class QTableView;
 class TDataModule1;
 class InvoiceModel;
 
 // The program's working window: heading, period, extraction, review, export.
-class TFormMain : public QWidget
+//
+// While "Estrai Dati" reads the databases the window follows the read (it is
+// the data module's ExtractionListener): the summary line tells how far it
+// has come, the event loop runs, every control but "Interrompi" takes no
+// input, and "Interrompi", Escape, closing the window or the system's request
+// to end the program stop the read.
+class TFormMain : public QWidget, private ExtractionListener
 {
     Q_OBJECT
 
@@ -52,6 +63,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -62,17 +74,27 @@ private:
     void placeSezionale();
     void fitColumns();
     void updateSummary();
-    void showProgress(int database, int databases, qint64 invoices);
-    void keepRepainting();
+    void readInvoices();
+    void beginRead();
+    void endRead();
+    void requestStop();
+    void progress(int database, int databases, qint64 invoices) override;
+    bool shouldStop() override;
 
     TDataModule1 &m_dm;
     InvoiceModel *m_invoiceModel = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    QShortcut *m_stopShortcut = nullptr;
     bool m_quitRequested = false;
     bool m_columnsSet = false;
-    // True while an extraction runs: the window then repaints and shows its
-    // progress, and every handler that would start another one or touch
-    // the invoice table does nothing.
-    bool m_extracting = false;
+    // The read in progress: whether one runs, whether it is to stop, the
+    // database the summary line names and when it was last written, and
+    // where the keyboard focus was before it.
+    bool m_reading = false;
+    bool m_stopRequested = false;
+    int m_shownDatabase = 0;
+    QElapsedTimer m_shownClock;
+    QPointer<QWidget> m_focusBeforeRead;
 };
 
 extern TFormMain *FormMain;

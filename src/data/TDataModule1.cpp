@@ -1,5 +1,6 @@
 #include "data/TDataModule1.h"
 
+#include "data/ExtractionListener.h"
 #include "data/InvoiceColumns.h"
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
@@ -14,6 +15,8 @@
 
 #include <QScopedValueRollback>
 
+#include <exception>
+#include <new>
 #include <optional>
 
 TDataModule1 *DataModule1 = nullptr;
@@ -28,10 +31,9 @@ const char *const TDataModule1::kExtractionSql =
     "from contab where  tipo=1 and data between :Data1 and  :Data2  and intestazione=:Intest";
 
 namespace {
-// The clock is looked at once per this many rows (a power of two), and the
-// progress said when this much time has passed since it was last said.
-constexpr qint64 kProgressRows = 2048;
-constexpr qint64 kProgressIntervalMs = 125;
+// Rows between two reports to the listener (a power of two).
+constexpr qint64 kReportRows = ExtractionListener::kRowsPerReport;
+static_assert((kReportRows & (kReportRows - 1)) == 0);
 
 // The parameter lines of a connection with the user and password of
 // [Database].
@@ -50,17 +52,6 @@ TolmError amountOutOfRange(const IBDatabase &database, const InvoiceRecord &r, c
                          .arg(r.numero)
                          .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
 }
-
-// Ends a filling of the invoice table however the extraction ends.
-class FillEnd
-{
-public:
-    explicit FillEnd(InvoiceTable &table) : m_table(table) {}
-    ~FillEnd() { m_table.endFill(); }
-
-private:
-    InvoiceTable &m_table;
-};
 } // namespace
 
 TDataModule1::TDataModule1(QObject *parent)
@@ -216,8 +207,9 @@ QStringList TDataModule1::databaseNames() const
     return names;
 }
 
-void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl)
+void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener)
 {
+    m_stopped = false;
     if (MTableAssIntest.currentSezionaleNumber() < 0) {
         Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
         return;
@@ -230,29 +222,77 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
             Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
             return;
         }
-        // A listener of the progress may run the event loop: nothing may
-        // start a second extraction into the table being filled.
+        // The listener runs the event loop: nothing may start a second
+        // extraction into the table being filled.
         if (m_extracting)
             return;
         const QScopedValueRollback extracting(m_extracting, true);
-        dxMemDataFatture.beginFill();
-        FillEnd fillEnd(dxMemDataFatture);
-        IBDataSetExport->Close();
-        cancontinue = true;
-        const QString intestazione = MTableAssIntest.currentSigla();
-        m_invoicesRead = 0;
-        for (size_t i = 0; i < listDB->size(); ++i) {
-            m_database = int(i) + 1;
-            emit extractionProgress(m_database, int(listDB->size()), m_invoicesRead);
-            m_progressClock.start();
-            extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
-        }
+        const QScopedValueRollback following(m_listener, listener);
+        m_stopped = !readDatabases(dataDa, DataAl);
+        if (m_stopped)
+            return;
     }
     if (Azione == 0 || Azione == 2)
         esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale());
 }
 
-void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,
+// Reads every patient database into the invoice table; false when the
+// listener stopped the read.
+bool TDataModule1::readDatabases(const QDate &dataDa, const QDate &DataAl)
+{
+    dxMemDataFatture.beginFill();
+    bool stopped = false;
+    bool outOfMemory = false;
+    std::exception_ptr error;
+    try {
+        IBDataSetExport->Close();
+        cancontinue = true;
+        const QString intestazione = MTableAssIntest.currentSigla();
+        m_invoicesRead = 0;
+        for (size_t i = 0; !stopped && i < listDB->size(); ++i) {
+            m_database = int(i) + 1;
+            stopped = !goOn() || !extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
+        }
+    } catch (const std::bad_alloc &) {
+        outOfMemory = true;
+    } catch (...) {
+        error = std::current_exception();
+    }
+
+    // The filling ends here, however the read ended. After an error the
+    // records read before it stay, in order; a stopped read and one short of
+    // memory leave the table empty.
+    if (stopped || outOfMemory) {
+        dxMemDataFatture.abandonFill();
+    } else {
+        try {
+            stopped = !dxMemDataFatture.endFill([this] { return goOn(); });
+        } catch (const std::bad_alloc &) {
+            outOfMemory = true; // endFill() has emptied the table
+        }
+    }
+    if (error)
+        std::rethrow_exception(error);
+    if (outOfMemory) {
+        IBDataSetExport->Close();
+        throw TolmError(QStringLiteral("Memoria insufficiente per le fatture estratte: restringere il periodo"));
+    }
+    return !stopped;
+}
+
+// Tells the listener how far the read has come; false when it asks to stop.
+bool TDataModule1::goOn()
+{
+    if (!m_listener)
+        return true;
+    m_listener->progress(m_database, int(listDB->size()), m_invoicesRead);
+    return !m_listener->shouldStop();
+}
+
+// Reads one database's invoices into the table; false when the listener
+// stopped the read. Either way the query ends closed and the transaction
+// committed.
+bool TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,
                                const QDate &dataDa, const QDate &DataAl, const QString &intestazione)
 {
     IBDataSet &query = *IBDataSetExport;
@@ -269,6 +309,7 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
     const InvoiceColumns columns(query);
     InvoiceRecord r;
     r.source = source;
+    bool stopped = false;
     for (; !query.Eof(); query.Next()) {
         std::optional<QString> outOfRange;
         try {
@@ -283,13 +324,14 @@ void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction,
         if (outOfRange)
             throw amountOutOfRange(database, r, *outOfRange);
         dxMemDataFatture.append(r);
-        if ((++m_invoicesRead & (kProgressRows - 1)) == 0 && m_progressClock.elapsed() >= kProgressIntervalMs) {
-            emit extractionProgress(m_database, int(listDB->size()), m_invoicesRead);
-            m_progressClock.start();
+        if ((++m_invoicesRead & (kReportRows - 1)) == 0 && !goOn()) {
+            stopped = true;
+            break;
         }
     }
     query.Close();
     // The program only reads: end the transaction now rather than holding the
     // database's oldest active transaction back until the next extraction.
     transaction.Commit();
+    return !stopped;
 }

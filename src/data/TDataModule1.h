@@ -4,7 +4,6 @@
 #include "records/InvoiceTable.h"
 
 #include <QDate>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -13,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class ExtractionListener;
 class IBDatabase;
 class IBTransaction;
 class IBDataSet;
@@ -35,7 +35,11 @@ public:
 
     // Extraction and export. Azione 1 extracts the invoices of the selected
     // heading between the two days, 2 exports the invoice table, 0 does both.
-    void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl);
+    // The listener, when given, follows the read and may stop it.
+    void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener = nullptr);
+    // True when the listener stopped the read of the last EstraiDati(): the
+    // invoice table is empty and nothing was exported.
+    bool extractionStopped() const { return m_stopped; }
 
     // Reloads the association table from the configuration database and the
     // stored associations.
@@ -71,27 +75,23 @@ public:
     // The extraction query's text.
     static const char *const kExtractionSql;
 
-signals:
-    // During an extraction: database (from 1) of databases is being read,
-    // invoices have been read so far. Said when each database begins and
-    // then a few times a second, never per row; whoever listens may run
-    // the event loop (no user input) to repaint.
-    void extractionProgress(int database, int databases, qint64 invoices);
-
 private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void leggidatabase();
     void openConfigDatabase();
     void liberadatabase();
-    void extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
-                          const QDate &DataAl, const QString &intestazione);
+    bool readDatabases(const QDate &dataDa, const QDate &DataAl);
+    bool extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
+                     const QDate &DataAl, const QString &intestazione);
+    bool goOn();
 
-    // Progress of the running extraction.
+    // The running extraction: who follows it and how far it has come.
     bool m_extracting = false;
+    bool m_stopped = false;
+    ExtractionListener *m_listener = nullptr;
     int m_database = 0;
     qint64 m_invoicesRead = 0;
-    QElapsedTimer m_progressClock;
 };
 
 // The one data module of the run.

@@ -14,10 +14,8 @@
 
 namespace {
 
-// ISC_DATE counts days from 17 November 1858, Julian day 2400001.
-constexpr qint64 kIscDateEpoch = 2400001;
 constexpr ISC_STATUS kEndOfCursor = 100;
-constexpr int kMoneyDecimals = 4;
+constexpr int kMoneyDecimals = IBDataSet::kMoneyDecimals;
 
 constexpr qint64 kPow10[] = {
     1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 100000000LL,
@@ -61,14 +59,6 @@ bool shiftMoney(qint64 value, int shift, qint64 *result)
         return shift <= 18 && !__builtin_mul_overflow(value, kPow10[shift], result);
     *result = shiftDecimal(value, shift);
     return true;
-}
-
-template <typename T>
-T load(const char *data)
-{
-    T value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
 }
 
 bool isNameChar(QChar c)
@@ -517,21 +507,6 @@ void IBDataSet::conversionError(int index, const char *target) const
                         .arg(m_columns[size_t(index)].name, QString::fromLatin1(target)));
 }
 
-QByteArrayView IBDataSet::asBytes(int index) const
-{
-    const Column &c = m_columns[size_t(index)];
-    if (*c.indicator < 0)
-        return {};
-    switch (c.type) {
-    case SQL_TEXT:
-        return QByteArrayView(c.data, c.length);
-    case SQL_VARYING:
-        return QByteArrayView(c.data + 2, std::clamp<qsizetype>(load<short>(c.data), 0, c.length));
-    default:
-        return formatted(index);
-    }
-}
-
 QByteArrayView IBDataSet::formatted(int index) const
 {
     const Column &c = m_columns[size_t(index)];
@@ -594,7 +569,8 @@ QString IBDataSet::asString(int index) const
     return QString::fromLatin1(bytes.data(), bytes.size());
 }
 
-qint64 IBDataSet::asInteger(int index) const
+// asInteger() of the types it does not read in line.
+qint64 IBDataSet::integerOf(int index) const
 {
     const Column &c = m_columns[size_t(index)];
     if (*c.indicator < 0)
@@ -626,22 +602,9 @@ qint64 IBDataSet::asInteger(int index) const
     conversionError(index, "integer");
 }
 
-QDate IBDataSet::asDate(int index) const
-{
-    const Column &c = m_columns[size_t(index)];
-    if (*c.indicator < 0)
-        return {};
-    switch (c.type) {
-    case SQL_TYPE_DATE:
-        return QDate::fromJulianDay(load<ISC_DATE>(c.data) + kIscDateEpoch);
-    case SQL_TIMESTAMP:
-        return QDate::fromJulianDay(load<ISC_TIMESTAMP>(c.data).timestamp_date + kIscDateEpoch);
-    default:
-        conversionError(index, "date");
-    }
-}
-
-qint64 IBDataSet::asMoney(int index) const
+// asMoney() of the types and scales it does not read in line, and of the
+// values that do not fit there.
+qint64 IBDataSet::moneyOf(int index) const
 {
     const Column &c = m_columns[size_t(index)];
     if (*c.indicator < 0)

@@ -12,7 +12,9 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -120,23 +122,65 @@ public:
     int fieldIndex(const QString &name) const;
 
     // Reads by index; fast path, no lookup, no allocation for the types the
-    // column holds natively.
+    // column holds natively. The types a read meets row after row are read
+    // here, in line; the others in IBDataSet.cpp.
     bool isNull(int index) const { return *m_columns[size_t(index)].indicator < 0; }
     // Text bytes as the server sends them: CHAR columns padded to their
     // length, trailing blanks kept. Null gives an empty view. Other types are
     // written as text (dates as yyyy-MM-dd).
-    QByteArrayView asBytes(int index) const;
+    QByteArrayView asBytes(int index) const
+    {
+        const Column &c = m_columns[size_t(index)];
+        if (*c.indicator < 0)
+            return {};
+        if (c.type == SQL_VARYING)
+            return QByteArrayView(c.data + 2, std::clamp<qsizetype>(load<short>(c.data), 0, c.length));
+        if (c.type == SQL_TEXT)
+            return QByteArrayView(c.data, c.length);
+        return formatted(index);
+    }
     // asBytes() decoded from the connection's character set.
     QString asString(int index) const;
     // Integers, scaled numbers and floating values rounded; null gives 0.
-    qint64 asInteger(int index) const;
+    qint64 asInteger(int index) const
+    {
+        const Column &c = m_columns[size_t(index)];
+        if (*c.indicator < 0)
+            return 0;
+        if (c.type == SQL_LONG && c.scale == 0)
+            return load<ISC_LONG>(c.data);
+        return integerOf(index);
+    }
     // From DATE or TIMESTAMP (the time is dropped); null gives a null QDate.
-    QDate asDate(int index) const;
+    QDate asDate(int index) const
+    {
+        const Column &c = m_columns[size_t(index)];
+        if (*c.indicator < 0)
+            return {};
+        if (c.type == SQL_TYPE_DATE)
+            return QDate::fromJulianDay(load<ISC_DATE>(c.data) + kIscDateEpoch);
+        if (c.type == SQL_TIMESTAMP)
+            return QDate::fromJulianDay(load<ISC_TIMESTAMP>(c.data).timestamp_date + kIscDateEpoch);
+        conversionError(index, "date");
+    }
+    // Decimals of the amounts asMoney() gives.
+    static constexpr int kMoneyDecimals = 4;
     // Ten-thousandths of the unit: scaled integers exactly (rounded half away
     // from zero below four decimals), DOUBLE and FLOAT rounded to the nearest;
     // null gives 0. A value that does not fit in 64 bits of ten-thousandths
     // raises AmountOutOfRange.
-    qint64 asMoney(int index) const;
+    qint64 asMoney(int index) const
+    {
+        const Column &c = m_columns[size_t(index)];
+        if (*c.indicator < 0)
+            return 0;
+        // NUMERIC(15,2) of dialect 3, and the like.
+        qint64 money;
+        if (c.type == SQL_INT64 && c.scale <= 0 && c.scale >= -kMoneyDecimals
+            && !__builtin_mul_overflow(load<ISC_INT64>(c.data), kMoneyFactor[-c.scale], &money))
+            return money;
+        return moneyOf(index);
+    }
 
     // Reads by column name (a lookup each call: for loops, use indices).
     bool isNull(const QString &name) const { return isNull(fieldIndex(name)); }
@@ -181,6 +225,19 @@ private:
         QByteArray text;
     };
 
+    // ISC_DATE counts days from 17 November 1858, Julian day 2400001.
+    static constexpr qint64 kIscDateEpoch = 2400001;
+    // Ten-thousandths of the unit in a scaled integer of 0 to 4 decimals.
+    static constexpr qint64 kMoneyFactor[] = {10000, 1000, 100, 10, 1};
+
+    template <typename T>
+    static T load(const char *data)
+    {
+        T value;
+        std::memcpy(&value, data, sizeof value);
+        return value;
+    }
+
     IBTransaction *effectiveTransaction() const;
     void ensurePrepared();
     void describeOutput();
@@ -191,6 +248,8 @@ private:
     void closeCursor() noexcept;
     [[noreturn]] void conversionError(int index, const char *target) const;
     QByteArrayView formatted(int index) const;
+    qint64 integerOf(int index) const;
+    qint64 moneyOf(int index) const;
 
     const FbClient *m_client;
     QPointer<IBDatabase> m_database;

@@ -1,5 +1,7 @@
 #include "records/InvoiceTable.h"
 
+#include "platform/LargePages.h"
+
 #include <algorithm>
 #include <array>
 #include <new>
@@ -26,7 +28,7 @@ const std::array<InvoiceTable::Field, InvoiceTable::ColumnCount> kFields = {{
 }};
 } // namespace
 
-// Records between two ordering() signals (a power of two).
+// Records between two steps of the ordering (a power of two).
 constexpr size_t kOrderingStep = 65536;
 
 const InvoiceTable::Field &InvoiceTable::field(int column)
@@ -74,12 +76,33 @@ void InvoiceTable::beginFill()
     m_open = true;
 }
 
-void InvoiceTable::endFill()
+bool InvoiceTable::endFill(const std::function<bool()> &goOn)
+{
+    if (!m_filling)
+        return true;
+    bool complete = false;
+    try {
+        complete = putInOrder(goOn);
+        if (complete)
+            m_checks = InvoiceChecks(m_records);
+    } catch (const std::bad_alloc &) {
+        abandonFill();
+        throw;
+    }
+    if (!complete) {
+        abandonFill();
+        return false;
+    }
+    m_filling = false;
+    emit reset();
+    return true;
+}
+
+void InvoiceTable::abandonFill()
 {
     if (!m_filling)
         return;
-    putInOrder();
-    m_checks = InvoiceChecks(m_records);
+    releaseRecords();
     m_filling = false;
     emit reset();
 }
@@ -92,77 +115,71 @@ void InvoiceTable::releaseRecords()
     m_stagedInLast = kStagingBlock;
 }
 
+InvoiceTable::StagingBlock::StagingBlock() : m_bytes(std::make_unique_for_overwrite<std::byte[]>(kStagingBytes))
+{
+    LargePages::prefer(m_bytes.get(), kStagingBytes);
+}
+
 void InvoiceTable::newStagingBlock()
 {
-    m_staging.push_back(std::make_unique_for_overwrite<InvoiceRecord[]>(kStagingBlock));
+    m_staging.emplace_back();
     m_stagedInLast = 0;
 }
 
-void InvoiceTable::putInOrder()
+bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
 {
     const size_t count = m_staging.empty() ? 0 : (m_staging.size() - 1) * kStagingBlock + m_stagedInLast;
     const auto staged = [this](size_t i) -> const InvoiceRecord & {
-        return m_staging[i / kStagingBlock][i % kStagingBlock];
+        return m_staging[i / kStagingBlock].at(i % kStagingBlock);
     };
-    try {
-        // Small keys sorted, then every record copied once, in order, into a
-        // vector of the exact size: far less memory moved than sorting the
-        // records themselves, and no spare room.
-        struct Key
-        {
-            qint64 day;
-            qint32 numero;
-            quint32 position; // order of addition, for equal date and number
-        };
-        std::vector<Key> keys;
-        keys.reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            keys.push_back({staged(i).data.toJulianDay(), staged(i).numero, quint32(i)});
-            if ((i & (kOrderingStep - 1)) == kOrderingStep - 1)
-                emit ordering();
-        }
-        emit ordering();
-        std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-            if (a.day != b.day)
-                return a.day < b.day;
-            if (a.numero != b.numero)
-                return a.numero < b.numero;
-            return a.position < b.position;
-        });
-        emit ordering();
-        // The table is empty here: beginFill() emptied it.
-        std::vector<InvoiceRecord> ordered;
-        ordered.reserve(count);
-        constexpr size_t kAhead = 16; // records fetched ahead of the copy
-        for (size_t k = 0; k < count; ++k) {
-            if (k + kAhead < count) {
-                const char *next = reinterpret_cast<const char *>(&staged(keys[k + kAhead].position));
-                for (size_t line = 0; line < sizeof(InvoiceRecord); line += 64)
-                    __builtin_prefetch(next + line);
-                __builtin_prefetch(next + sizeof(InvoiceRecord) - 1);
-            }
-            ordered.push_back(staged(keys[k].position));
-            if ((k & (kOrderingStep - 1)) == kOrderingStep - 1)
-                emit ordering();
-        }
-        m_records.swap(ordered);
-    } catch (const std::bad_alloc &) {
-        // Without memory for the keys or the copy: move the records over
-        // and sort them in place, the stable sort keeping the order of
-        // addition for equal date and number. Short of memory even for
-        // that, the table keeps what it could take.
-        try {
-            m_records.reserve(count);
-            for (size_t i = 0; i < count; ++i)
-                m_records.push_back(staged(i));
-        } catch (const std::bad_alloc &) {
-        }
-        std::stable_sort(m_records.begin(), m_records.end(), [](const InvoiceRecord &a, const InvoiceRecord &b) {
-            if (a.data != b.data)
-                return a.data < b.data;
-            return a.numero < b.numero;
-        });
+    const auto step = [&goOn] { return !goOn || goOn(); };
+    // Small keys sorted, then every record copied once, in order, into a
+    // vector of the exact size: far less memory moved than sorting the
+    // records themselves, and no spare room. Without memory for either,
+    // std::bad_alloc leaves the staged records where they are.
+    struct Key
+    {
+        qint64 day;
+        qint32 numero;
+        quint32 position; // order of addition, for equal date and number
+    };
+    std::vector<Key> keys;
+    keys.reserve(count);
+    LargePages::prefer(keys.data(), count * sizeof(Key));
+    for (size_t i = 0; i < count; ++i) {
+        keys.push_back({staged(i).data.toJulianDay(), staged(i).numero, quint32(i)});
+        if ((i & (kOrderingStep - 1)) == kOrderingStep - 1 && !step())
+            return false;
     }
+    if (!step())
+        return false;
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        if (a.day != b.day)
+            return a.day < b.day;
+        if (a.numero != b.numero)
+            return a.numero < b.numero;
+        return a.position < b.position;
+    });
+    if (!step())
+        return false;
+    // The table is empty here: beginFill() emptied it.
+    std::vector<InvoiceRecord> ordered;
+    ordered.reserve(count);
+    LargePages::prefer(ordered.data(), count * sizeof(InvoiceRecord));
+    constexpr size_t kAhead = 16; // records fetched ahead of the copy
+    for (size_t k = 0; k < count; ++k) {
+        if (k + kAhead < count) {
+            const char *next = reinterpret_cast<const char *>(&staged(keys[k + kAhead].position));
+            for (size_t line = 0; line < sizeof(InvoiceRecord); line += 64)
+                __builtin_prefetch(next + line);
+            __builtin_prefetch(next + sizeof(InvoiceRecord) - 1);
+        }
+        ordered.push_back(staged(keys[k].position));
+        if ((k & (kOrderingStep - 1)) == kOrderingStep - 1 && !step())
+            return false;
+    }
+    m_records.swap(ordered);
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
+    return true;
 }

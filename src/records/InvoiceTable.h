@@ -5,7 +5,11 @@
 
 #include <QObject>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 // The invoice table: the extracted invoices in date, then number order
@@ -14,10 +18,11 @@
 // its signals.
 //
 // Filling: beginFill() empties the table and says aboutToReset(), append()
-// adds records, endFill() puts them in order and says reset(), once. Nothing
-// changes for a listener between the two calls; the records appended count
-// (size(), at(), records()) once endFill() has put them in place. An
-// append() outside a filling adds the record at the end at once, between
+// adds records, endFill() puts them in order and says reset(), once; or
+// abandonFill() drops them and says reset(). Nothing changes for a listener
+// between the two calls; the records appended count (size(), at(),
+// records()) once endFill() has put them in place. An append() outside a
+// filling adds the record at the end at once, between
 // rowsAboutToBeAppended() and rowsAppended().
 class InvoiceTable : public QObject
 {
@@ -55,9 +60,17 @@ public:
         }
         if (m_stagedInLast == kStagingBlock)
             newStagingBlock();
-        m_staging.back()[m_stagedInLast++] = record;
+        new (m_staging.back().slot(m_stagedInLast++)) InvoiceRecord(record);
     }
-    void endFill();
+    // Puts the records appended in order, checks them and says reset().
+    // goOn, when given, is called between the steps of the ordering, a few
+    // tens of milliseconds apart: when it answers false, the filling is
+    // abandoned and endFill() returns false. Short of memory, the filling is
+    // abandoned too and std::bad_alloc goes on to the caller.
+    bool endFill(const std::function<bool()> &goOn = {});
+    // Ends a filling keeping nothing: the table is open and empty, its
+    // memory given back, and says reset().
+    void abandonFill();
 
     qsizetype size() const { return qsizetype(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
@@ -67,32 +80,49 @@ public:
     // they stand in place (at the end of a filling, after an append).
     const InvoiceChecks &checks() const { return m_checks; }
 
+    // Records a filling takes in one block (see m_staging).
+    static constexpr size_t kStagingBlock = (size_t(32) << 20) / sizeof(InvoiceRecord);
+
     // Columns of the table: ColumnCount once opened, else none.
     int columnCount() const { return m_open ? ColumnCount : 0; }
 
 signals:
     void aboutToReset();
     void reset();
-    // Now and then while endFill() puts the records in order, a step of a
-    // few tens of milliseconds apart: a listener may run the event loop to
-    // keep a window alive, but must not touch the table meanwhile.
-    void ordering();
     void rowsAboutToBeAppended(qsizetype first, qsizetype last);
     void rowsAppended();
 
 private:
     void appendNow(const InvoiceRecord &record);
-    // Date, then number, then order of addition; leaves no spare room.
-    void putInOrder();
+    // Date, then number, then order of addition; leaves no spare room. False
+    // when goOn stopped it, with nothing moved into the table.
+    bool putInOrder(const std::function<bool()> &goOn);
     // Empties the table and gives its memory back.
     void releaseRecords();
     void newStagingBlock();
 
     // Records appended during a filling wait in blocks that never move, so
     // the table grows without copying and without spare room; endFill()
-    // copies them once, in order, into m_records.
-    static constexpr size_t kStagingBlock = 4096;
-    std::vector<std::unique_ptr<InvoiceRecord[]>> m_staging;
+    // copies them once, in order, into m_records. A block's memory is left
+    // as it comes until a record is copied in, and is backed by large pages
+    // where the system offers them; blocks this large come from the system
+    // itself and go back to it when freed.
+    static_assert(std::is_trivially_copyable_v<InvoiceRecord> && std::is_trivially_destructible_v<InvoiceRecord>);
+    static constexpr size_t kStagingBytes = kStagingBlock * sizeof(InvoiceRecord);
+    class StagingBlock
+    {
+    public:
+        StagingBlock();
+        void *slot(size_t i) { return m_bytes.get() + i * sizeof(InvoiceRecord); }
+        const InvoiceRecord &at(size_t i) const
+        {
+            return *std::launder(reinterpret_cast<const InvoiceRecord *>(m_bytes.get() + i * sizeof(InvoiceRecord)));
+        }
+
+    private:
+        std::unique_ptr<std::byte[]> m_bytes;
+    };
+    std::vector<StagingBlock> m_staging;
     size_t m_stagedInLast = kStagingBlock;
 
     std::vector<InvoiceRecord> m_records;

@@ -46,6 +46,27 @@ bool fail(const QString &text)
     return false;
 }
 
+// Runs a Firebird tool through the embedded engine; false, with its output
+// kept, when it fails or writes "Statement failed".
+bool runTool(const QString &program, const QStringList &arguments, const QString &shown)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    if (!tool.waitForStarted())
+        return fail(QStringLiteral("cannot start %1: %2").arg(program, tool.errorString()));
+    tool.waitForFinished(120000);
+    const QString output = QString::fromUtf8(tool.readAll());
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0
+        || output.contains(QLatin1String("Statement failed")))
+        return fail(QStringLiteral("%1 failed (%2):\n%3\n--- %4 ---\n%5")
+                        .arg(program)
+                        .arg(tool.exitCode())
+                        .arg(output, arguments.join(QLatin1Char(' ')), shown));
+    g_lastError.clear();
+    return true;
+}
+
 // Runs an isql script through the embedded engine.
 bool runIsql(const QString &script)
 {
@@ -54,19 +75,17 @@ bool runIsql(const QString &script)
         return fail(QStringLiteral("cannot write a temporary script"));
     file.write(script.toUtf8());
     file.close();
+    return runTool(isqlProgram(), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()},
+                   script);
+}
 
-    QProcess isql;
-    isql.setProcessChannelMode(QProcess::MergedChannels);
-    isql.start(isqlProgram(), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()});
-    if (!isql.waitForStarted())
-        return fail(QStringLiteral("cannot start %1: %2").arg(isqlProgram(), isql.errorString()));
-    isql.waitForFinished(120000);
-    const QString output = QString::fromUtf8(isql.readAll());
-    if (isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0
-        || output.contains(QLatin1String("Statement failed")))
-        return fail(QStringLiteral("isql failed (%1):\n%2\n--- script ---\n%3").arg(isql.exitCode()).arg(output, script));
-    g_lastError.clear();
-    return true;
+bool setForcedWrites(const QString &path, bool on)
+{
+    return runTool(QStringLiteral("gfix"),
+                   {QStringLiteral("-write"), on ? QStringLiteral("sync") : QStringLiteral("async"),
+                    QStringLiteral("-user"), QStringLiteral("SYSDBA"), QStringLiteral("-password"),
+                    QStringLiteral("masterkey"), path},
+                   QString());
 }
 
 QString connectLine(const QString &path)
@@ -111,6 +130,11 @@ bool runSql(const QString &path, const QString &sql)
     return runIsql(connectLine(path) + sql + QStringLiteral("\nCOMMIT;\n"));
 }
 
+bool bulkLoad(const QString &path, const QString &sql)
+{
+    return setForcedWrites(path, false) && runSql(path, sql) && setForcedWrites(path, true);
+}
+
 bool runScript(const QString &path, const QString &fixtureName)
 {
     QFile file(fixturePath(fixtureName));
@@ -143,6 +167,21 @@ QString insertInvoice(const Invoice &invoice)
              literal(invoice.indirizzo))
         .arg(literal(invoice.cap), literal(invoice.citta), literal(invoice.provincia), invoice.importo,
              invoice.importoTasse, invoice.importoIva, invoice.importoRa);
+}
+
+QString insertInvoices(int count, const QString &heading, QDate firstDay, int days)
+{
+    return QStringLiteral(
+               "SET TERM ^ ;\n"
+               "EXECUTE BLOCK AS DECLARE i INTEGER = 0;\nBEGIN\n  WHILE (i < %1) DO BEGIN\n"
+               "    INSERT INTO contab (TIPO, DATA, INTESTAZIONE, NUMERO, COGNOME, NOME, CF, INDIRIZZO, CAP, CITTA,\n"
+               "      PROVINCIA, IMPORTO, IMPORTO_TASSE, IMPORTOIVA, IMPORTORA)\n"
+               "    VALUES (1, DATEADD(MOD(:i, %4) DAY TO DATE %3), %2, :i + 1, 'Rossi', 'Mario',\n"
+               "      'RSSMRA80A01H501U', 'Via Roma 1', '20100', 'Milano', 'MI', 100, 2, 22, 0);\n"
+               "    i = i + 1;\n  END\nEND^\nSET TERM ; ^\n")
+        .arg(count)
+        .arg(literal(heading), literal(firstDay.toString(Qt::ISODate)))
+        .arg(days);
 }
 
 QString insertPatient(const QString &cf, const std::optional<QString> &partitaIva)
