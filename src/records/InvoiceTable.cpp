@@ -72,7 +72,14 @@ void InvoiceTable::beginFill()
         return;
     emit aboutToReset();
     m_filling = true;
+    // The earlier records' memory waits, emptied, for the ordered copy at
+    // the end: a new read of about as many invoices then writes into pages
+    // the process already has, instead of asking the system for fresh ones.
+    std::vector<InvoiceRecord> earlier;
+    earlier.swap(m_records);
     releaseRecords();
+    earlier.clear();
+    m_spare.swap(earlier);
     m_open = true;
 }
 
@@ -110,6 +117,7 @@ void InvoiceTable::abandonFill()
 void InvoiceTable::releaseRecords()
 {
     std::vector<InvoiceRecord>().swap(m_records);
+    std::vector<InvoiceRecord>().swap(m_spare);
     m_checks = InvoiceChecks();
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
@@ -122,7 +130,15 @@ InvoiceTable::StagingBlock::StagingBlock() : m_bytes(std::make_unique_for_overwr
 
 void InvoiceTable::newStagingBlock()
 {
-    m_staging.emplace_back();
+    try {
+        m_staging.emplace_back();
+    } catch (const std::bad_alloc &) {
+        if (m_spare.capacity() == 0)
+            throw;
+        // Short of memory: the earlier records' room goes first.
+        std::vector<InvoiceRecord>().swap(m_spare);
+        m_staging.emplace_back();
+    }
     m_stagedInLast = 0;
 }
 
@@ -137,6 +153,13 @@ bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
     // vector of the exact size: far less memory moved than sorting the
     // records themselves, and no spare room. Without memory for either,
     // std::bad_alloc leaves the staged records where they are.
+    // The earlier records' memory takes the ordered copy when it fits
+    // without much spare room; otherwise it goes back before anything else
+    // is asked for.
+    std::vector<InvoiceRecord> ordered;
+    if (m_spare.capacity() >= count && m_spare.capacity() - count <= count / 8)
+        ordered.swap(m_spare);
+    std::vector<InvoiceRecord>().swap(m_spare);
     struct Key
     {
         qint64 day;
@@ -163,7 +186,6 @@ bool InvoiceTable::putInOrder(const std::function<bool()> &goOn)
     if (!step())
         return false;
     // The table is empty here: beginFill() emptied it.
-    std::vector<InvoiceRecord> ordered;
     ordered.reserve(count);
     LargePages::prefer(ordered.data(), count * sizeof(InvoiceRecord));
     constexpr size_t kAhead = 16; // records fetched ahead of the copy

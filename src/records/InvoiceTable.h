@@ -126,6 +126,8 @@ private:
     size_t m_stagedInLast = kStagingBlock;
 
     std::vector<InvoiceRecord> m_records;
+    // During a filling: the earlier records' memory, emptied (see beginFill).
+    std::vector<InvoiceRecord> m_spare;
     InvoiceChecks m_checks;
     bool m_open = false;
     bool m_filling = false;
