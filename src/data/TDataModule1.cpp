@@ -5,6 +5,7 @@
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
 #include "export/ExportFile.h"
+#include "export/ExportJournal.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -12,6 +13,8 @@
 #include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QScopedValueRollback>
 
 #include <optional>
@@ -247,9 +250,29 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
             m_progressClock.start();
             extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
         }
+        // What was exported before, found once the invoices stand in order.
+        const int sezionale = MTableAssIntest.currentSezionaleNumber();
+        dxMemDataFatture.endFill([this, sezionale](const std::vector<InvoiceRecord> &records) {
+            return ExportJournal(ExportJournal::defaultPath()).lookUp(records, sezionale,
+                                                                      [this] { emit journalProgress(); });
+        });
     }
     if (Azione == 0 || Azione == 2)
-        esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale());
+        recordExport(
+            esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale()));
+}
+
+void TDataModule1::recordExport(const QString &file)
+{
+    if (dxMemDataFatture.isEmpty())
+        return;
+    const QDateTime moment = QDateTime::currentDateTime();
+    // The file is in place: its invoices are exported, whether or not the
+    // journal takes them.
+    dxMemDataFatture.markExported(moment.date(), moment.time(), QDir::toNativeSeparators(file));
+    ExportJournal(ExportJournal::defaultPath())
+        .append(dxMemDataFatture.records(), MTableAssIntest.currentSigla(), MTableAssIntest.currentSezionale(), file,
+                moment);
 }
 
 void TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,

@@ -77,6 +77,10 @@ signals:
     // then a few times a second, never per row; whoever listens may run
     // the event loop (no user input) to repaint.
     void extractionProgress(int database, int databases, qint64 invoices);
+    // Now and then while the extracted invoices are looked up in the export
+    // journal: a listener may run the event loop (no user input), but must
+    // not touch the invoice table meanwhile.
+    void journalProgress();
 
 private:
     void DataModuleCreate();
@@ -86,6 +90,9 @@ private:
     void liberadatabase();
     void extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
                           const QDate &DataAl, const QString &intestazione);
+    // The invoice table exported into file: marked so, and a line for each
+    // invoice added to the export journal.
+    void recordExport(const QString &file);
 
     // Progress of the running extraction.
     bool m_extracting = false;

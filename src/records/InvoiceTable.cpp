@@ -74,20 +74,34 @@ void InvoiceTable::beginFill()
     m_open = true;
 }
 
-void InvoiceTable::endFill()
+void InvoiceTable::endFill(const HistoryLookUp &lookUp)
 {
     if (!m_filling)
         return;
     putInOrder();
     m_checks = InvoiceChecks(m_records);
     m_filling = false;
+    try {
+        if (lookUp)
+            m_history = lookUp(m_records);
+    } catch (...) {
+        emit reset();
+        throw;
+    }
     emit reset();
+}
+
+void InvoiceTable::markExported(const QDate &day, const QTime &time, const QString &file)
+{
+    m_history.addEveryRow(m_records, day, time, file);
+    emit exportHistoryChanged();
 }
 
 void InvoiceTable::releaseRecords()
 {
     std::vector<InvoiceRecord>().swap(m_records);
     m_checks = InvoiceChecks();
+    m_history = ExportHistory();
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "records/ExportHistory.h"
 #include "records/InvoiceChecks.h"
 #include "records/InvoiceRecord.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,7 +59,10 @@ public:
             newStagingBlock();
         m_staging.back()[m_stagedInLast++] = record;
     }
-    void endFill();
+    // lookUp, when given, finds the records' earlier exports once they
+    // stand in order, before the reset is said.
+    using HistoryLookUp = std::function<ExportHistory(const std::vector<InvoiceRecord> &)>;
+    void endFill(const HistoryLookUp &lookUp = {});
 
     qsizetype size() const { return qsizetype(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
@@ -66,6 +71,11 @@ public:
     // What the accounting package would reject in the records, checked once
     // they stand in place (at the end of a filling, after an append).
     const InvoiceChecks &checks() const { return m_checks; }
+    // The records' earlier exports, as the export journal told them at the
+    // end of the filling, and since then the exports of the table.
+    const ExportHistory &exportHistory() const { return m_history; }
+    // Every record exported now: says exportHistoryChanged().
+    void markExported(const QDate &day, const QTime &time, const QString &file);
 
     // Columns of the table: ColumnCount once opened, else none.
     int columnCount() const { return m_open ? ColumnCount : 0; }
@@ -79,6 +89,7 @@ signals:
     void ordering();
     void rowsAboutToBeAppended(qsizetype first, qsizetype last);
     void rowsAppended();
+    void exportHistoryChanged();
 
 private:
     void appendNow(const InvoiceRecord &record);
@@ -97,6 +108,7 @@ private:
 
     std::vector<InvoiceRecord> m_records;
     InvoiceChecks m_checks;
+    ExportHistory m_history;
     bool m_open = false;
     bool m_filling = false;
 };
