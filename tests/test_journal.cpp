@@ -2,7 +2,7 @@
 // it reads back of a journal as the program writes it and as a spreadsheet
 // or a hand may leave it; and a journal that cannot be written.
 #include "export/ExportJournal.h"
-#include "platform/TolmError.h"
+#include "support/ErrorOf.h"
 #include "support/ExportSamples.h"
 #include "support/Immutable.h"
 #include "support/SmallDisk.h"
@@ -58,16 +58,6 @@ QStringList found(const ExportHistory &history, qsizetype rows)
     if (history.unreadableLines() > 0)
         lines << QStringLiteral("unreadable %1").arg(history.unreadableLines());
     return lines;
-}
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const TolmError &e) {
-        return e.message();
-    }
-    return QString();
 }
 
 // The message of a journal that cannot be written, up to the system's reason.
