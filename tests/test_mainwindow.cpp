@@ -103,17 +103,6 @@ struct Program
     QString outFolder() const { return folder.filePath(QStringLiteral("out")); }
     QString exportFile() const { return outFolder() + QLatin1Char('/') + kExportFile; }
     QString journal() const { return folder.filePath(QStringLiteral("TolmRegistro.csv")); }
-    // The background of each "Data" cell; "none" where it has none of its own.
-    QStringList dataColours() const
-    {
-        QStringList colours;
-        const QAbstractItemModel *model = window->DBGrid1->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            const QVariant colour = model->index(row, InvoiceTable::ColData).data(Qt::BackgroundRole);
-            colours << (colour.isValid() ? colour.value<QColor>().name() : QStringLiteral("none"));
-        }
-        return colours;
-    }
     QString dataTip(int row) const
     {
         return window->DBGrid1->model()->index(row, InvoiceTable::ColData).data(Qt::ToolTipRole).toString();
@@ -155,14 +144,20 @@ struct Program
         const qreal scale = pixels.devicePixelRatio();
         return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
     }
-    QStringList cfColours() const
+    // The background of each cell of a column; "none" where it has none of
+    // its own.
+    QStringList colours(int column) const
     {
         QStringList colours;
         const QAbstractItemModel *model = window->DBGrid1->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            colours << model->index(row, InvoiceTable::ColCf).data(Qt::BackgroundRole).value<QColor>().name();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QVariant colour = model->index(row, column).data(Qt::BackgroundRole);
+            colours << (colour.isValid() ? colour.value<QColor>().name() : QStringLiteral("none"));
+        }
         return colours;
     }
+    QStringList cfColours() const { return colours(InvoiceTable::ColCf); }
+    QStringList dataColours() const { return colours(InvoiceTable::ColData); }
 
     TestFolder folder;
     TestPrompter prompter;
