@@ -126,6 +126,12 @@ void TestJournal::readsBack()
     QCOMPARE(found(journal.lookUp(table, 1), 3),
              (QStringList{"0 1000000 03/02/2025 10:30:05 " + kFile, "1 125000 03/02/2025 10:30:05 " + kFile}));
     QCOMPARE(found(journal.lookUp(table, 2), 3), QStringList());
+    // An invoice the table holds twice (read from two databases): both rows.
+    std::vector<InvoiceRecord> twice = table;
+    twice.push_back(table[0]);
+    QCOMPARE(found(journal.lookUp(twice, 1), 4),
+             (QStringList{"0 1000000 03/02/2025 10:30:05 " + kFile, "1 125000 03/02/2025 10:30:05 " + kFile,
+                          "3 1000000 03/02/2025 10:30:05 " + kFile}));
 
     // Exported again later, with another total: the last line counts.
     std::vector<InvoiceRecord> changed{table[1]};
@@ -172,9 +178,12 @@ void TestJournal::readsWhatASpreadsheetLeaves_data()
         << kStart + seven + "\r\nAB;1;2025;8;bis;20/01/2025;12,5;x.csv;03/02/2025 10:3" << QStringList{sevenFound};
     QTest::newRow("whole last line without its end") << kStart + seven << QStringList{sevenFound};
     QTest::newRow("titles alone") << kStart << QStringList();
-    QTest::newRow("other sezionale, other year")
+    QTest::newRow("other sezionale, year, Apice")
         << QByteArray("AB;2;2025;7;;15/01/2025;100;x.csv;03/02/2025 10:30:05\r\n"
-                      "AB;1;2024;7;;15/01/2024;100;x.csv;03/02/2025 10:30:05\r\n")
+                      "AB;1;2024;7;;15/01/2024;100;x.csv;03/02/2025 10:30:05\r\n"
+                      "AB;1;2025;8;BIS;20/01/2025;12,5;x.csv;03/02/2025 10:30:05\r\n"
+                      "AB;1;2025;8;;20/01/2025;12,5;x.csv;03/02/2025 10:30:05\r\n"
+                      "AB;1;2025;7;a;15/01/2025;100;x.csv;03/02/2025 10:30:05\r\n")
                                                  << QStringList();
 }
 

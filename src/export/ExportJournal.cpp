@@ -364,7 +364,8 @@ struct JournalLine
     qint32 numero = 0;
     QByteArrayView apice; // as the table holds it: Windows-1252, blanks after it dropped
     qint64 total = 0;
-    QByteArrayView file;  // as it stands in the line
+    QByteArrayView file;   // as it stands in the line
+    QByteArrayView moment; // as it stands in the line
     qint64 day = 0;
     int seconds = 0;
 };
@@ -397,6 +398,7 @@ public:
         }
         out.apice = apice;
         out.file = field(ColFile);
+        out.moment = field(ColMoment);
         return true;
     }
 
@@ -438,53 +440,55 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
 }
 
 // The invoices of the table by year, number and Apice: open addressing over
-// a power of two of slots, at least twice the records.
+// one and a half slots a record. A slot holds the year, the number and a
+// trace of the Apice, so that only an invoice with an Apice reads its record.
+// Looking up a million keys spread over the slots waits on memory most of the
+// time: the slot of a key is fetched ahead (probe()) while earlier keys are
+// placed or looked up (find()).
 class TableKeys
 {
 public:
-    explicit TableKeys(const std::vector<InvoiceRecord> &records) : m_records(records)
-    {
-        size_t size = 16;
-        while (size < records.size() * 2)
-            size *= 2;
-        m_slots.assign(size, Slot{0, 0});
-        m_mask = size - 1;
-        for (size_t row = 0; row < records.size(); ++row) {
-            const InvoiceRecord &r = records[row];
-            const quint64 hash = hashOf(yearOf(r), r.numero, r.comparedApice());
-            size_t i = size_t(hash) & m_mask;
-            while (m_slots[i].row)
-                i = (i + 1) & m_mask;
-            m_slots[i] = Slot{quint32(row + 1), quint32(hash >> 32)};
-        }
-    }
+    // How many keys are fetched ahead.
+    static constexpr size_t kAhead = 16;
 
-    // Calls found(row) for every record with that year, number and Apice.
-    template <typename Found>
-    void find(qint32 year, qint32 numero, QByteArrayView apice, Found found) const
+    struct Probe
     {
-        const quint64 hash = hashOf(year, numero, apice);
-        const auto tag = quint32(hash >> 32);
-        for (size_t i = size_t(hash) & m_mask; m_slots[i].row; i = (i + 1) & m_mask) {
-            if (m_slots[i].tag != tag)
-                continue;
-            const size_t row = m_slots[i].row - 1;
-            const InvoiceRecord &r = m_records[row];
-            if (r.numero == numero && yearOf(r) == year && r.comparedApice() == apice)
-                found(row);
-        }
-    }
-
-private:
-    struct Slot
-    {
-        quint32 row; // from 1; 0: empty
-        quint32 tag; // the upper half of the hash
+        size_t slot;
+        qint32 year;
+        qint32 numero;
+        quint16 apiceTrace;
     };
 
-    static qint32 yearOf(const InvoiceRecord &r) { return r.data.isValid() ? r.data.year() : 0; }
+    explicit TableKeys(const std::vector<InvoiceRecord> &records)
+        : m_records(records), m_slots(std::max<size_t>(16, records.size() + records.size() / 2), Slot{0, 0, 0, 0})
+    {
+        // The year is worked out once a day: the records stand in date order.
+        QDate day;
+        qint32 year = 0;
+        const auto probeOfRow = [&](size_t row) {
+            const InvoiceRecord &r = records[row];
+            if (r.data != day) {
+                day = r.data;
+                year = day.isValid() ? day.year() : 0;
+            }
+            return probe(year, r.numero, r.comparedApice());
+        };
+        std::array<Probe, kAhead> ahead;
+        for (size_t row = 0; row < std::min(kAhead, records.size()); ++row)
+            ahead[row] = probeOfRow(row);
+        for (size_t row = 0; row < records.size(); ++row) {
+            const Probe p = ahead[row % kAhead];
+            if (row + kAhead < records.size())
+                ahead[row % kAhead] = probeOfRow(row + kAhead);
+            size_t i = p.slot;
+            while (m_slots[i].row)
+                i = next(i);
+            m_slots[i] = Slot{quint32(row + 1), p.numero, quint16(p.year), p.apiceTrace};
+        }
+    }
 
-    static quint64 hashOf(qint32 year, qint32 numero, QByteArrayView apice)
+    // The key's slot, fetched ahead.
+    Probe probe(qint32 year, qint32 numero, QByteArrayView apice) const
     {
         quint64 text = 0;
         std::memcpy(&text, apice.data(), size_t(std::min<qsizetype>(apice.size(), 8)));
@@ -493,12 +497,41 @@ private:
         h ^= h >> 33;
         h *= 0xFF51AFD7ED558CCDULL;
         h ^= h >> 33;
-        return h;
+        // The upper half of the hash scaled to the slots.
+        const auto slot = size_t((h >> 32) * quint64(m_slots.size()) >> 32);
+        __builtin_prefetch(&m_slots[slot]);
+        const auto trace = apice.isEmpty() ? quint16(0) : quint16(1 + (text * 0x9E3779B97F4A7C15ULL >> 48) % 65535);
+        return Probe{slot, year, numero, trace};
     }
+
+    // Calls found(row) for every record with the key; apice is the one
+    // the probe was made of.
+    template <typename Found>
+    void find(const Probe &p, QByteArrayView apice, Found found) const
+    {
+        for (size_t i = p.slot; m_slots[i].row; i = next(i)) {
+            const Slot &slot = m_slots[i];
+            if (slot.numero != p.numero || slot.year != p.year || slot.apiceTrace != p.apiceTrace)
+                continue;
+            const size_t row = slot.row - 1;
+            if (slot.apiceTrace == 0 || m_records[row].comparedApice() == apice)
+                found(row);
+        }
+    }
+
+private:
+    struct Slot
+    {
+        quint32 row; // from 1; 0: empty
+        qint32 numero;
+        quint16 year;       // 0 to 9999
+        quint16 apiceTrace; // 0: no Apice
+    };
+
+    size_t next(size_t slot) const { return slot + 1 == m_slots.size() ? 0 : slot + 1; }
 
     const std::vector<InvoiceRecord> &m_records;
     std::vector<Slot> m_slots;
-    size_t m_mask = 0;
 };
 
 // ---- Writing ----------------------------------------------------------------
@@ -661,20 +694,62 @@ ExportHistory ExportJournal::lookUp(const std::vector<InvoiceRecord> &records, i
     if (records.empty() || !file.open(QIODevice::ReadOnly))
         return history;
 
+    if (progress)
+        progress();
     const TableKeys keys(records);
-    // The last line found for each row.
-    struct Found
+    if (progress)
+        progress();
+    // The last line found for each row: its place in found, from 1.
+    std::vector<quint32> foundOfRow(records.size(), 0);
+    std::vector<ExportHistory::Entry> found;
+    found.reserve(records.size()); // the memory is taken only as it is used
+    // The exports (moment and file) by their text; the lines of one export
+    // stand together.
+    QHash<QByteArray, quint32> exportNumbers;
+    QByteArray lastExport;
+    quint32 lastExportNumber = 0;
+
+    // Lines of the sezionale wait here while their slots are fetched, and
+    // are looked up in the order of the journal: the last line counts.
+    struct Waiting
     {
+        TableKeys::Probe probe;
+        std::array<char, 8> apice;
+        qsizetype apiceSize;
         qint64 total;
-        qint64 day;
-        int seconds;
-        int file;
+        quint32 exportNumber;
     };
-    std::vector<qint32> foundOfRow(records.size(), -1);
-    std::vector<Found> found;
-    QHash<QByteArray, int> fileNumbers;
-    QByteArray lastFile;
-    int lastFileNumber = -1;
+    std::array<Waiting, TableKeys::kAhead> waiting;
+    size_t waitingFirst = 0;
+    size_t waitingCount = 0;
+    const auto lookUpFirst = [&] {
+        const Waiting &w = waiting[waitingFirst];
+        keys.find(w.probe, QByteArrayView(w.apice.data(), w.apiceSize), [&](size_t row) {
+            const ExportHistory::Entry entry{quint32(row), w.exportNumber, w.total};
+            if (foundOfRow[row] == 0) {
+                found.push_back(entry);
+                foundOfRow[row] = quint32(found.size());
+            } else {
+                found[foundOfRow[row] - 1] = entry;
+            }
+        });
+        waitingFirst = (waitingFirst + 1) % waiting.size();
+        --waitingCount;
+    };
+    // The number of the line's export.
+    const auto exportOf = [&](const JournalLine &line) {
+        const qsizetype momentSize = line.moment.size();
+        if (lastExport.size() != momentSize + 1 + line.file.size() || !lastExport.startsWith(line.moment)
+            || QByteArrayView(lastExport).sliced(momentSize + 1) != line.file) {
+            lastExport = line.moment.toByteArray() + '\n' + line.file.toByteArray();
+            const auto known = exportNumbers.constFind(lastExport);
+            lastExportNumber = known != exportNumbers.cend()
+                                   ? *known
+                                   : history.addExport(line.day, line.seconds, textOf(line.file));
+            exportNumbers.insert(lastExport, lastExportNumber);
+        }
+        return lastExportNumber;
+    };
 
     LineReader reader;
     JournalLine line;
@@ -700,23 +775,17 @@ ExportHistory ExportJournal::lookUp(const std::vector<InvoiceRecord> &records, i
                 ++unreadable;
             return;
         }
-        if (line.sezionale != sezionale)
+        // No invoice of the table has an Apice longer than its field.
+        if (line.sezionale != sezionale || line.apice.size() > qsizetype(sizeof(Waiting::apice)))
             return;
-        keys.find(line.year, line.numero, line.apice, [&](size_t row) {
-            if (lastFileNumber < 0 || line.file != QByteArrayView(lastFile)) {
-                lastFile = line.file.toByteArray();
-                const auto known = fileNumbers.constFind(lastFile);
-                lastFileNumber = known != fileNumbers.cend() ? *known : history.addFile(textOf(lastFile));
-                fileNumbers.insert(lastFile, lastFileNumber);
-            }
-            const Found entry{line.total, line.day, line.seconds, lastFileNumber};
-            if (foundOfRow[row] < 0) {
-                foundOfRow[row] = qint32(found.size());
-                found.push_back(entry);
-            } else {
-                found[size_t(foundOfRow[row])] = entry;
-            }
-        });
+        if (waitingCount == waiting.size())
+            lookUpFirst();
+        Waiting &w = waiting[(waitingFirst + waitingCount++) % waiting.size()];
+        w.probe = keys.probe(line.year, line.numero, line.apice);
+        std::copy(line.apice.begin(), line.apice.end(), w.apice.begin());
+        w.apiceSize = line.apice.size();
+        w.total = line.total;
+        w.exportNumber = exportOf(line);
     };
 
     // Read in large pieces; a line that runs past a piece waits for the next.
@@ -743,12 +812,9 @@ ExportHistory ExportJournal::lookUp(const std::vector<InvoiceRecord> &records, i
         filled = rest;
     }
 
-    for (size_t row = 0; row < records.size(); ++row) {
-        if (foundOfRow[row] >= 0) {
-            const Found &f = found[size_t(foundOfRow[row])];
-            history.addExport(qsizetype(row), f.total, f.day, f.seconds, f.file);
-        }
-    }
+    while (waitingCount > 0)
+        lookUpFirst();
+    history.setEntries(std::move(found));
     history.setUnreadableLines(unreadable);
     return history;
 }

@@ -4,7 +4,6 @@
 
 #include <QDate>
 #include <QString>
-#include <QStringList>
 #include <QTime>
 
 #include <optional>
@@ -17,7 +16,7 @@
 class ExportHistory
 {
 public:
-    // One export of an invoice; the moment on the local clock.
+    // The last export of an invoice; the moment on the local clock.
     struct Export
     {
         QDate day;
@@ -26,35 +25,41 @@ public:
         qint64 total = 0; // ten-thousandths, as it was exported
     };
 
-    // A file named by exports; its number for addExport().
-    int addFile(const QString &file);
-    // The last export of a row, rows in ascending order. day is a Julian
-    // day, seconds count from midnight.
-    void addExport(qsizetype row, qint64 total, qint64 day, int seconds, int file);
+    // A row's last export as it is kept: the export (moment and file) that
+    // many rows share, by its number, and the row's total then.
+    struct Entry
+    {
+        quint32 row;
+        quint32 exportNumber;
+        qint64 total;
+    };
+
+    // An export: day as a Julian day, seconds from midnight. Returns its
+    // number for the entries.
+    quint32 addExport(qint64 day, int seconds, const QString &file);
+    // The last exports of rows, one entry a row, in any order.
+    void setEntries(std::vector<Entry> entries);
     // Every record exported at that moment into file, with its own total,
-    // in place of the exports held so far.
-    void addEveryRow(const std::vector<InvoiceRecord> &records, const QDate &day, const QTime &time,
+    // in place of what was held so far.
+    void setEveryRow(const std::vector<InvoiceRecord> &records, const QDate &day, const QTime &time,
                      const QString &file);
-    void clearExports();
 
     // Nothing when the row was never exported.
     std::optional<Export> exportOf(qsizetype row) const;
-    qsizetype exportedCount() const { return qsizetype(m_exports.size()); }
+    qsizetype exportedCount() const { return qsizetype(m_entries.size()); }
 
     qsizetype unreadableLines() const { return m_unreadableLines; }
     void setUnreadableLines(qsizetype count) { m_unreadableLines = count; }
 
 private:
-    struct Entry
+    struct Moment
     {
-        quint32 row;
-        qint32 file;
-        qint64 total;
-        qint32 day;     // Julian day
-        qint32 seconds; // from midnight
+        qint32 day;
+        qint32 seconds;
+        QString file;
     };
 
-    std::vector<Entry> m_exports; // ordered by row
-    QStringList m_files;
+    std::vector<Entry> m_entries; // ordered by row
+    std::vector<Moment> m_exports;
     qsizetype m_unreadableLines = 0;
 };

@@ -93,7 +93,7 @@ void InvoiceTable::endFill(const HistoryLookUp &lookUp)
 
 void InvoiceTable::markExported(const QDate &day, const QTime &time, const QString &file)
 {
-    m_history.addEveryRow(m_records, day, time, file);
+    m_history.setEveryRow(m_records, day, time, file);
     emit exportHistoryChanged();
 }
 
