@@ -102,10 +102,10 @@ void TestJournal::appendsLines()
     // Later: no mark and no titles again; a separator or a quote in a field
     // puts it between quotes; the locale's decimal separator.
     std::vector<InvoiceRecord> credit{invoice(QDate(2025, 1, 31), 10, "a;\"b\"", -305 * kMoneyScale / 10)};
-    journal.append(credit, QStringLiteral("A;B"), QStringLiteral("1"), QStringLiteral("/x/y.csv"),
+    journal.append(credit, QStringLiteral("A;B"), QStringLiteral("1"), QStringLiteral("y.csv"),
                    kMoment.addDays(1), QLocale::c());
     QCOMPARE(readWholeFile(journal.path()),
-             kStart + first + "\"A;B\";1;2025;10;\"a;\"\"b\"\"\";31/01/2025;-30.5;/x/y.csv;04/02/2025 10:30:05\r\n");
+             kStart + first + "\"A;B\";1;2025;10;\"a;\"\"b\"\"\";31/01/2025;-30.5;y.csv;04/02/2025 10:30:05\r\n");
 
     // No records, no line; a missing journal is not created.
     const ExportJournal missing(dir.filePath(QStringLiteral("missing.csv")));
@@ -136,10 +136,10 @@ void TestJournal::readsBack()
     // Exported again later, with another total: the last line counts.
     std::vector<InvoiceRecord> changed{table[1]};
     changed[0].importo = 20 * kMoneyScale;
-    journal.append(changed, QStringLiteral("CD"), QStringLiteral("1"), QStringLiteral("/x/y.csv"), kMoment.addDays(1),
+    journal.append(changed, QStringLiteral("CD"), QStringLiteral("1"), QStringLiteral("y.csv"), kMoment.addDays(1),
                    kItalian);
     QCOMPARE(found(journal.lookUp(table, 1), 3),
-             (QStringList{"0 1000000 03/02/2025 10:30:05 " + kFile, "1 200000 04/02/2025 10:30:05 /x/y.csv"}));
+             (QStringList{"0 1000000 03/02/2025 10:30:05 " + kFile, "1 200000 04/02/2025 10:30:05 y.csv"}));
 }
 
 void TestJournal::readsWhatASpreadsheetLeaves_data()
