@@ -17,6 +17,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -177,8 +178,12 @@ bool parseAmount(QByteArrayView text, qint64 &value)
         return false;
     for (int i = places; i < 4; ++i)
         fraction *= 10;
-    const qint64 magnitude = qint64(units * quint64(kMoneyScale) + fraction);
-    value = negative ? -magnitude : magnitude;
+    // Fifteen digits and four decimals stay below 2^64; the amounts the
+    // table holds, within qint64.
+    const quint64 magnitude = units * quint64(kMoneyScale) + fraction;
+    if (magnitude > quint64(std::numeric_limits<qint64>::max()))
+        return false;
+    value = negative ? -qint64(magnitude) : qint64(magnitude);
     return true;
 }
 
@@ -263,9 +268,10 @@ public:
         const char *p = line.data();
         const char *const end = p + line.size();
         int count = 0;
-        if (!std::memchr(p, '"', size_t(line.size()))) {
+        if (line.isEmpty() || !std::memchr(p, '"', size_t(line.size()))) {
             while (count < wanted) {
-                const auto *separator = static_cast<const char *>(std::memchr(p, ';', size_t(end - p)));
+                const auto *separator =
+                    p != end ? static_cast<const char *>(std::memchr(p, ';', size_t(end - p))) : nullptr;
                 const char *fieldEnd = separator ? separator : end;
                 m_fields[size_t(count++)] = QByteArrayView(p, fieldEnd - p);
                 if (!separator)
@@ -491,7 +497,8 @@ public:
     Probe probe(qint32 year, qint32 numero, QByteArrayView apice) const
     {
         quint64 text = 0;
-        std::memcpy(&text, apice.data(), size_t(std::min<qsizetype>(apice.size(), 8)));
+        if (!apice.isEmpty())
+            std::memcpy(&text, apice.data(), size_t(std::min<qsizetype>(apice.size(), 8)));
         quint64 h = (quint64(quint32(year)) << 32 | quint32(numero)) * 0x9E3779B97F4A7C15ULL;
         h ^= (text + quint64(apice.size())) * 0xC2B2AE3D27D4EB4FULL;
         h ^= h >> 33;
