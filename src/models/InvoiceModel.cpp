@@ -92,9 +92,8 @@ QString InvoiceModel::numeroTip(qsizetype row) const
     const qsizetype sameProtocol = checks.sameProtocolAs(row);
     if (sameProtocol >= 0) {
         const InvoiceRecord &other = m_table.at(sameProtocol);
-        QString apice = text(other.Apice);
-        while (apice.endsWith(QLatin1Char(' ')))
-            apice.chop(1);
+        const QByteArrayView apiceBytes = other.comparedApice();
+        const QString apice = fromAnsi(apiceBytes.data(), apiceBytes.size());
         lines << QStringLiteral("Stesso protocollo nell'esportazione: l'Apice non viene esportato "
                                 "(anche fattura %1%2 del %3)")
                      .arg(QString::number(other.numero), apice, m_locale.toString(other.data, QLocale::ShortFormat));
