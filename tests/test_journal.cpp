@@ -52,8 +52,8 @@ QStringList found(const ExportHistory &history, qsizetype rows)
             lines << QStringLiteral("%1 %2 %3 %4 %5")
                          .arg(row)
                          .arg(e->total)
-                         .arg(e->day.toString(QStringLiteral("dd/MM/yyyy")), e->time.toString(QStringLiteral("hh:mm:ss")),
-                              e->file);
+                         .arg(e->day.toString(QStringLiteral("dd/MM/yyyy")),
+                              e->time.toString(QStringLiteral("hh:mm:ss")), e->file);
     }
     if (history.unreadableLines() > 0)
         lines << QStringLiteral("unreadable %1").arg(history.unreadableLines());
@@ -211,7 +211,8 @@ void TestJournal::appendAfterUnfinishedEnd_data()
     QTest::newRow("whole line without its end kept") << kStart + seven << kStart + seven + "\r\n";
     QTest::newRow("moved columns, whole line kept")
         << QByteArray("Numero;Anno;Apice;Sezionale;Totale;File;Esportata il\r\n7;2025;;1;100;x.csv;03/02/2025 10:30:05")
-        << QByteArray("Numero;Anno;Apice;Sezionale;Totale;File;Esportata il\r\n7;2025;;1;100;x.csv;03/02/2025 10:30:05\r\n");
+        << QByteArray("Numero;Anno;Apice;Sezionale;Totale;File;Esportata il\r\n"
+                      "7;2025;;1;100;x.csv;03/02/2025 10:30:05\r\n");
 }
 
 void TestJournal::appendAfterUnfinishedEnd()
@@ -305,7 +306,9 @@ void TestJournal::diskFullKeepsWholeLines()
     std::vector<InvoiceRecord> table;
     for (int n = 100; n < 3000; ++n)
         table.push_back(invoice(QDate(2025, 3, 1), n, "", n));
-    QCOMPARE(errorOf([&] { journal.append(table, QStringLiteral("AB"), QStringLiteral("1"), kFile, kMoment, kItalian); }),
+    QCOMPARE(errorOf([&] {
+                 journal.append(table, QStringLiteral("AB"), QStringLiteral("1"), kFile, kMoment, kItalian);
+             }),
              notWritten(journal.path()) + QString::fromLocal8Bit(std::strerror(ENOSPC)));
     // The lines before stand; of the new ones, whole lines only.
     const QByteArray after = readWholeFile(journal.path());

@@ -1074,7 +1074,8 @@ void TestMainWindow::journalEditedByHandThenDeleted()
     QCOMPARE(p.dataColours(), (QStringList{kLightBlue, "none"}));
     QCOMPARE(p.dataTip(0), QStringLiteral("Esportata il 15/01/2025 alle 18:00 in C:\\Esportazioni\\a;b.csv"));
     QCOMPARE(p.dataTip(1), QString());
-    QVERIFY2(w.LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 1     Registro: 1 righe illeggibili")),
+    QVERIFY2(w.LabelRiepilogo->text().endsWith(
+                 QStringLiteral("     Già esportate: 1     Registro: 1 righe illeggibili")),
              qPrintable(w.LabelRiepilogo->text()));
 
     // Deleted while the program runs: the next export starts it afresh.

@@ -337,7 +337,8 @@ struct ColumnPlaces
         for (int i = 0; i < count; ++i) {
             const QByteArrayView title = trimmed(fields[i]);
             for (int c = 0; c < kColumns; ++c) {
-                if (found[size_t(c)] < 0 && title.compare(QByteArrayView(kTitles[size_t(c)]), Qt::CaseInsensitive) == 0) {
+                if (found[size_t(c)] < 0
+                    && title.compare(QByteArrayView(kTitles[size_t(c)]), Qt::CaseInsensitive) == 0) {
                     found[size_t(c)] = i;
                     any = true;
                 }
@@ -854,7 +855,8 @@ void ExportJournal::append(const std::vector<InvoiceRecord> &records, const QStr
         end.keep);
     if (!failure)
         return;
-    QString text = QStringLiteral("Esportazione scritta in \"%1\", ma non annotata nel registro delle esportazioni \"%2\"")
+    QString text = QStringLiteral("Esportazione scritta in \"%1\", "
+                                  "ma non annotata nel registro delle esportazioni \"%2\"")
                        .arg(file, QDir::toNativeSeparators(m_path));
     if (!failure->reason.isEmpty())
         text += QStringLiteral(": ") + failure->reason;

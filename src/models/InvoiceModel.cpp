@@ -148,7 +148,8 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
             return problem == TaxCodeProblem::None ? QVariant() : QVariant(taxCodeProblemText(problem));
         }
         if (index.column() == InvoiceTable::ColNumero || index.column() == InvoiceTable::ColData) {
-            const QString tip = index.column() == InvoiceTable::ColNumero ? numeroTip(index.row()) : dataTip(index.row());
+            const QString tip =
+                index.column() == InvoiceTable::ColNumero ? numeroTip(index.row()) : dataTip(index.row());
             return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
         if (index.column() == InvoiceTable::ColPIva && (m_table.at(index.row()).cut & InvoiceRecord::CutSogiva))
