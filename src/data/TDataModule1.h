@@ -34,7 +34,9 @@ public:
     ~TDataModule1() override;
 
     // Extraction and export. Azione 1 extracts the invoices of the selected
-    // heading between the two days, 2 exports the invoice table, 0 does both.
+    // heading between the two days and looks them up in the export journal,
+    // 2 exports the invoice table and adds its invoices to the journal, 0
+    // does both.
     void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl);
 
     // Reloads the association table from the configuration database and the

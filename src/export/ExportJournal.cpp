@@ -319,12 +319,14 @@ private:
 struct ColumnPlaces
 {
     std::array<int, kColumns> at;
+    std::array<bool, kColumns> titled; // placed by its title
     int wanted = 0; // fields to split for the needed columns
 
     ColumnPlaces()
     {
         for (int c = 0; c < kColumns; ++c)
             at[size_t(c)] = c;
+        titled.fill(false);
         setWanted();
     }
     // True when the line holds column titles: they then say the places.
@@ -347,12 +349,24 @@ struct ColumnPlaces
         if (!any)
             return false;
         for (int c = 0; c < kColumns; ++c) {
-            if (found[size_t(c)] >= 0)
+            titled[size_t(c)] = found[size_t(c)] >= 0;
+            if (titled[size_t(c)])
                 at[size_t(c)] = found[size_t(c)];
         }
         setWanted();
         return true;
     }
+    // True when the columns stand where the program writes them.
+    bool isStandard() const
+    {
+        for (int c = 0; c < kColumns; ++c) {
+            if (at[size_t(c)] != c)
+                return false;
+        }
+        return true;
+    }
+    // Fields up to the last column's.
+    int width() const { return *std::max_element(at.begin(), at.end()) + 1; }
 
 private:
     void setWanted()
@@ -572,60 +586,114 @@ QByteArray apiceField(const InvoiceRecord &r)
 }
 
 // The lines of records: head (heading and sezionale) and tail (export file,
-// moment and line end) are the same in every line.
+// moment and line end) are the same in every line. Written in the program's
+// order of the columns, or moved to where the titles of a journal that a
+// spreadsheet rearranged put them.
 class LineWriter
 {
 public:
-    LineWriter(const QByteArray &head, const QByteArray &tail, const QLocale &locale)
-        : m_head(head), m_tail(tail), m_point(locale.decimalPoint().toUtf8())
+    LineWriter(const QByteArray &head, const QByteArray &tail, const QLocale &locale, const ColumnPlaces &places)
+        : m_head(head), m_tail(tail), m_point(locale.decimalPoint().toUtf8()), m_places(places)
     {
     }
 
     void appendLines(QByteArray &piece, const InvoiceRecord *records, size_t count) const
     {
-        // Year, number, date, total and five separators; the Apice apart.
-        const qsizetype bound =
-            m_head.size() + m_tail.size() + 4 + 11 + 10 + kAmountDigitsBound + m_point.size() + 5;
+        if (m_places.isStandard()) {
+            for (const InvoiceRecord *r = records; r != records + count; ++r)
+                appendLine(piece, *r);
+            return;
+        }
+        QByteArray line;
         for (const InvoiceRecord *r = records; r != records + count; ++r) {
-            const QByteArray apice = apiceField(*r);
-            const qsizetype start = piece.size();
-            piece.resize(start + bound + apice.size());
-            char *out = piece.data() + start;
-            std::memcpy(out, m_head.constData(), size_t(m_head.size()));
-            out += m_head.size();
-            int year = 0, month = 0, day = 0;
-            if (r->data.isValid())
-                r->data.getDate(&year, &month, &day);
-            out = putInteger(out, year);
-            *out++ = ';';
-            out = putInteger(out, r->numero);
-            *out++ = ';';
-            std::memcpy(out, apice.constData(), size_t(apice.size()));
-            out += apice.size();
-            *out++ = ';';
-            if (r->data.isValid()) {
-                out = putTwoDigits(out, day);
-                *out++ = '/';
-                out = putTwoDigits(out, month);
-                *out++ = '/';
-                out = putTwoDigits(out, year / 100);
-                out = putTwoDigits(out, year % 100);
-            }
-            *out++ = ';';
-            out = putAmount(out, r->totale(), [this](char *at) {
-                std::memcpy(at, m_point.constData(), size_t(m_point.size()));
-                return at + m_point.size();
-            });
-            std::memcpy(out, m_tail.constData(), size_t(m_tail.size()));
-            out += m_tail.size();
-            piece.resize(out - piece.constData());
+            line.resize(0);
+            appendLine(line, *r);
+            appendMoved(piece, QByteArrayView(line).chopped(kLineEnd.size()));
         }
     }
 
 private:
+    void appendLine(QByteArray &piece, const InvoiceRecord &r) const
+    {
+        // Year, number, date, total and five separators; the Apice apart.
+        const qsizetype bound =
+            m_head.size() + m_tail.size() + 4 + 11 + 10 + kAmountDigitsBound + m_point.size() + 5;
+        const QByteArray apice = apiceField(r);
+        const qsizetype start = piece.size();
+        piece.resize(start + bound + apice.size());
+        char *out = piece.data() + start;
+        std::memcpy(out, m_head.constData(), size_t(m_head.size()));
+        out += m_head.size();
+        int year = 0, month = 0, day = 0;
+        if (r.data.isValid())
+            r.data.getDate(&year, &month, &day);
+        out = putInteger(out, year);
+        *out++ = ';';
+        out = putInteger(out, r.numero);
+        *out++ = ';';
+        std::memcpy(out, apice.constData(), size_t(apice.size()));
+        out += apice.size();
+        *out++ = ';';
+        if (r.data.isValid()) {
+            out = putTwoDigits(out, day);
+            *out++ = '/';
+            out = putTwoDigits(out, month);
+            *out++ = '/';
+            out = putTwoDigits(out, year / 100);
+            out = putTwoDigits(out, year % 100);
+        }
+        *out++ = ';';
+        out = putAmount(out, r.totale(), [this](char *at) {
+            std::memcpy(at, m_point.constData(), size_t(m_point.size()));
+            return at + m_point.size();
+        });
+        std::memcpy(out, m_tail.constData(), size_t(m_tail.size()));
+        out += m_tail.size();
+        piece.resize(out - piece.constData());
+    }
+
+    // A line of the program's order, its fields (quotes and all) moved to
+    // their places; the columns the program does not write stay empty.
+    void appendMoved(QByteArray &piece, QByteArrayView line) const
+    {
+        std::array<QByteArrayView, kColumns> fields;
+        const char *start = line.data();
+        bool quoted = false;
+        int column = 0;
+        for (const char *p = start; column < kColumns; ++p) {
+            if (p == line.end() || (*p == ';' && !quoted)) {
+                fields[size_t(column++)] = QByteArrayView(start, p);
+                if (p == line.end())
+                    break;
+                start = p + 1;
+            } else if (*p == '"') {
+                quoted = !quoted;
+            }
+        }
+        // A column without a title where no titled one stands.
+        std::vector<QByteArrayView> moved(size_t(m_places.width()));
+        std::vector<bool> taken(moved.size());
+        for (int c = 0; c < kColumns; ++c) {
+            if (m_places.titled[size_t(c)])
+                taken[size_t(m_places.at[size_t(c)])] = true;
+        }
+        for (int c = 0; c < kColumns; ++c) {
+            const auto place = size_t(m_places.at[size_t(c)]);
+            if (m_places.titled[size_t(c)] || !taken[place])
+                moved[place] = fields[size_t(c)];
+        }
+        for (size_t i = 0; i < moved.size(); ++i) {
+            if (i > 0)
+                piece += ';';
+            piece += moved[i];
+        }
+        piece += kLineEnd;
+    }
+
     QByteArray m_head;
     QByteArray m_tail;
     QByteArray m_point;
+    ColumnPlaces m_places;
 };
 
 QByteArray titleLine()
@@ -646,6 +714,7 @@ struct JournalEnd
     qint64 keep = -1;     // bytes kept; all when negative
     bool fresh = false;   // no lines yet: the mark and the titles first
     bool lineEnd = false; // a last line without its line end, kept
+    ColumnPlaces places;  // where the titles put the columns
 };
 
 // A journal whose last line has no line end: kept with a line end added
@@ -654,37 +723,51 @@ struct JournalEnd
 JournalEnd endOf(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return JournalEnd{-1, !file.exists(), false};
+    JournalEnd end;
+    if (!file.open(QIODevice::ReadOnly)) {
+        end.fresh = !file.exists();
+        return end;
+    }
     const qint64 size = file.size();
-    if (size == 0)
-        return JournalEnd{-1, true, false};
+    if (size == 0) {
+        end.fresh = true;
+        return end;
+    }
+    // The titles of the first line say where the columns stand.
+    QByteArray first = file.readLine(kTailBytes);
+    if (first.startsWith(kBom))
+        first.remove(0, kBom.size());
+    LineFields fields;
+    end.places.takeTitles(withoutLineEnd(QByteArrayView(first).chopped(first.endsWith('\n') ? 1 : 0)), fields);
+
     const qint64 from = std::max<qint64>(0, size - kTailBytes);
     if (!file.seek(from))
-        return {};
+        return end;
     const QByteArray tail = file.read(size - from);
     if (tail.endsWith('\n') || tail.size() != size - from)
-        return {};
+        return end;
     const qsizetype lineStart = tail.lastIndexOf('\n') + 1;
-    if (lineStart == 0 && from > 0)
-        return JournalEnd{-1, false, true}; // a line longer than what is looked at: kept
-    // The titles of the first line say where the columns stand.
-    LineReader reader;
-    LineFields fields;
-    if (from + lineStart > 0 && file.seek(0)) {
-        QByteArray first = file.readLine(kTailBytes);
-        if (first.startsWith(kBom))
-            first.remove(0, kBom.size());
-        reader.places.takeTitles(withoutLineEnd(QByteArrayView(first).chopped(first.endsWith('\n') ? 1 : 0)), fields);
+    if (lineStart == 0 && from > 0) {
+        end.lineEnd = true; // a line longer than what is looked at: kept
+        return end;
     }
     QByteArrayView last = withoutLineEnd(QByteArrayView(tail).sliced(lineStart));
     if (from + lineStart == 0 && last.startsWith(kBom))
         last = last.sliced(kBom.size());
+    LineReader reader;
+    reader.places = end.places;
     JournalLine line;
-    if (reader.read(last, line))
-        return JournalEnd{-1, false, true};
-    const qint64 keep = from + lineStart;
-    return JournalEnd{keep, keep == 0, false};
+    if (reader.read(last, line)) {
+        end.lineEnd = true;
+        return end;
+    }
+    end.keep = from + lineStart;
+    if (end.keep == 0) {
+        // Not even the titles were whole: the journal begins anew.
+        end.fresh = true;
+        end.places = ColumnPlaces();
+    }
+    return end;
 }
 
 } // namespace
@@ -838,7 +921,7 @@ void ExportJournal::append(const std::vector<InvoiceRecord> &records, const QStr
     const LineWriter writer(fieldOf(heading) + ';' + fieldOf(sezionale) + ';',
                             ';' + fieldOf(file) + ';'
                                 + moment.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")).toLatin1() + kLineEnd,
-                            locale);
+                            locale, end.places);
     const auto failure = SafeWriter(m_path).append(
         [&](const SafeWriter::Sink &sink) {
             QByteArray piece;
