@@ -156,6 +156,8 @@ void TestJournal::readsWhatASpreadsheetLeaves_data()
         << QByteArray("Note;numero;Anno;APICE;Sezionale;Totale;File;Esportata il;Altro\r\n"
                       "controllata;7;2025;;1;100;x.csv;03/02/2025 10:30:05;;;\r\n")
         << QStringList{sevenFound};
+    QTest::newRow("titles that leave out one that is read: the program's order")
+        << "Totale;Intestazione;Sezionale;Anno;Numero;Apice;Data\r\n" + seven + "\r\n" << QStringList{sevenFound};
     QTest::newRow("fields in quotes") << QByteArray("\"AB\";\"1\";\"2025\";\"7\";\"\";\"15/01/2025\";\"100\";"
                                                    "\"C:\\a;\"\"b\"\".csv\";\"03/02/2025 10:30:05\"\r\n")
                                      << QStringList{"0 1000000 03/02/2025 10:30:05 C:\\a;\"b\".csv"};

@@ -315,7 +315,8 @@ private:
 };
 
 // Where each column stands in the journal's lines: found by the titles of
-// its first line, where it has them, else where the program writes them.
+// its first line where they name every column that is read, else where the
+// program writes them.
 struct ColumnPlaces
 {
     std::array<int, kColumns> at;
@@ -348,6 +349,11 @@ struct ColumnPlaces
         }
         if (!any)
             return false;
+        // Titles that leave out a column that is read do not say where the
+        // others stand either: the lines are read, and written, as the
+        // program writes them.
+        if (std::any_of(kNeeded.begin(), kNeeded.end(), [&](Column c) { return found[size_t(c)] < 0; }))
+            return true;
         for (int c = 0; c < kColumns; ++c) {
             titled[size_t(c)] = found[size_t(c)] >= 0;
             if (titled[size_t(c)])
@@ -880,7 +886,7 @@ ExportHistory ExportJournal::lookUp(const std::vector<InvoiceRecord> &records, i
     };
 
     // Read in large pieces; a line that runs past a piece waits for the next.
-    QByteArray buffer(4 << 20, Qt::Uninitialized);
+    QByteArray buffer(qsizetype(std::clamp<qint64>(file.size() + 1, 4096, 4 << 20)), Qt::Uninitialized);
     qsizetype filled = 0;
     for (bool atEnd = false; !atEnd;) {
         if (filled == buffer.size())
