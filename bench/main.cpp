@@ -1,11 +1,14 @@
-// tolm-bench <program folder> <first day> <last day>
+// tolm-bench <program folder> <first day> <last day> [journal lines]
 //
 // Measures the data path of the program over the databases that the
 // Tolm.ini of <program folder> names (bench/run builds them): extraction
-// against a bare fetch loop, export against one plain write, the heap held
-// per invoice, the grid's reset-to-paint time, the window's event loop during
-// a read and how soon Escape stops one. Ends with the lines
-// invoices=, extract_ratio=, export_ratio=, bytes_per_invoice=.
+// against a bare fetch loop, export against one plain write, the export
+// journal (its append after the export, and the look-up of the extracted
+// invoices in a journal of [journal lines] lines, by default as many as
+// the invoices), the heap held per invoice, the grid's reset-to-paint time,
+// the window's event loop during a read and how soon Escape stops one. Ends
+// with the lines invoices=, extract_ratio=, export_ratio=,
+// bytes_per_invoice=.
 #include "GridPaint.h"
 #include "Memory.h"
 #include "PlainWrite.h"
@@ -17,6 +20,7 @@
 #include "firebird/IBDatabase.h"
 #include "data/TDataModule1.h"
 #include "export/ExportFile.h"
+#include "export/ExportJournal.h"
 #include "platform/AnsiCodePage.h"
 #include "records/InvoiceChecks.h"
 #include "platform/ErrorReport.h"
@@ -26,6 +30,7 @@
 #include "settings/TConfigurazione.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -102,12 +107,61 @@ void requireNoMessage(const SilentPrompter &prompter, const char *step)
         throw TolmError(QStringLiteral("%1 showed: %2").arg(QLatin1String(step), prompter.messages.join(QStringLiteral(" | "))));
 }
 
-int run(const QString &folder, const QDate &from, const QDate &to)
+// The journal's look-up and append over the extracted table, against the
+// extraction and the export; leaves a journal of journalLines lines.
+struct JournalTiming
+{
+    Seconds lookUp;
+    Seconds append;
+    qsizetype found = 0;
+};
+
+JournalTiming measureJournal(TDataModule1 &dm, qint64 journalLines)
+{
+    const ExportJournal journal(ExportJournal::defaultPath());
+    const std::vector<InvoiceRecord> &records = dm.dxMemDataFatture.records();
+    const QString sigla = dm.MTableAssIntest.currentSigla();
+    const QString sezionale = dm.MTableAssIntest.currentSezionale();
+    const QString file = exportFilePath(dm.configurazione->exportSettings(), sezionale);
+    const QDateTime moment = QDateTime::currentDateTime();
+    JournalTiming timing;
+
+    // The lines of an export of the whole table, into a new journal each time.
+    for (int i = 0; i <= kRuns; ++i) {
+        QFile::remove(journal.path());
+        const Seconds once = secondsOf([&] { journal.append(records, sigla, sezionale, file, moment); });
+        if (i > 0) // the first is the warm-up
+            timing.append = best(timing.append, once);
+    }
+    // The journal grown to its size with exports of another sezionale, whose
+    // lines are read but not looked up.
+    const QString other = QString::number(sezionale.toInt() + 1);
+    for (qint64 lines = qint64(records.size()); lines < journalLines;) {
+        const size_t count = size_t(std::min<qint64>(journalLines - lines, qint64(records.size())));
+        journal.append(std::vector<InvoiceRecord>(records.begin(), records.begin() + qsizetype(count)), sigla, other,
+                       file, moment);
+        lines += qint64(count);
+    }
+    const int number = dm.MTableAssIntest.currentSezionaleNumber();
+    for (int i = 0; i <= kRuns; ++i) {
+        ExportHistory history;
+        const Seconds once = secondsOf([&] { history = journal.lookUp(records, number); });
+        timing.found = history.exportedCount();
+        if (i > 0)
+            timing.lookUp = best(timing.lookUp, once);
+    }
+    return timing;
+}
+
+int run(const QString &folder, const QDate &from, const QDate &to, qint64 journalLines)
 {
     SilentPrompter prompter;
     setProgramFolder(folder);
     // The practice's regional settings: the decimal comma in the file.
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    // The extraction and the export are measured without a journal, which
+    // the journal's own figures then build.
+    QFile::remove(ExportJournal::defaultPath());
 
     TDataModule1 dm;
     requireNoMessage(prompter, "start-up");
@@ -178,11 +232,13 @@ int run(const QString &folder, const QDate &from, const QDate &to)
             .arg(checks.wall, 0, 'f', 3).arg(flagged).arg(kRuns)
             .arg(checks.wall / extraction.wall, 0, 'f', 3));
 
-    // Export against one plain write of the same bytes.
+    // Export against one plain write of the same bytes: the export's own
+    // step (what "Esporta" runs before it adds to the journal).
     const ExportSettings settings = dm.configurazione->exportSettings();
-    const QString exportPath = exportFilePath(settings, dm.MTableAssIntest.currentSezionale());
-    dm.EstraiDati(2, QDate(), QDate());
-    requireNoMessage(prompter, "export");
+    const QString sezionale = dm.MTableAssIntest.currentSezionale();
+    const QString exportPath = exportFilePath(settings, sezionale);
+    const auto exportFile = [&] { esportafile(dm.dxMemDataFatture, settings, sezionale); };
+    exportFile();
     QFile written(exportPath);
     if (!written.open(QIODevice::ReadOnly))
         throw TolmError(QStringLiteral("no export file at %1").arg(exportPath));
@@ -190,12 +246,29 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     written.close();
     const QString exportFolder = QFileInfo(exportPath).path();
     const auto [exportTime, plainTime] = bestOfAlternating(
-        [&] { dm.EstraiDati(2, QDate(), QDate()); },
-        [&] { plainWrite(exportFolder, QStringLiteral("plain-write.csv"), content); });
-    requireNoMessage(prompter, "export");
+        exportFile, [&] { plainWrite(exportFolder, QStringLiteral("plain-write.csv"), content); });
     printLine(QStringLiteral("export_s=%1 plain_write_s=%2 file_bytes=%3 (best of %4)")
             .arg(exportTime.wall, 0, 'f', 3).arg(plainTime.wall, 0, 'f', 3).arg(content.size()).arg(kRuns));
     QFile::remove(exportFolder + QStringLiteral("/plain-write.csv"));
+
+    // The export journal: the lines of the export appended, and the
+    // extracted invoices looked up in a journal of journalLines lines.
+    const JournalTiming journal = measureJournal(dm, std::max<qint64>(journalLines, held));
+    const qint64 journalBytes = QFileInfo(ExportJournal::defaultPath()).size();
+    printLine(QStringLiteral("journal_append_s=%1 lines=%2 (best of %3; %4 of the export's own time)")
+            .arg(journal.append.wall, 0, 'f', 3).arg(held).arg(kRuns)
+            .arg(journal.append.wall / exportTime.wall, 0, 'f', 3));
+    printLine(QStringLiteral("journal_lookup_s=%1 journal_lines=%2 journal_bytes=%3 found=%4 "
+                             "(best of %5; %6 of the extraction)")
+            .arg(journal.lookUp.wall, 0, 'f', 3).arg(std::max<qint64>(journalLines, held)).arg(journalBytes)
+            .arg(journal.found).arg(kRuns).arg(journal.lookUp.wall / extraction.wall, 0, 'f', 3));
+    if (journal.found != held)
+        throw TolmError(QStringLiteral("the journal gave %1 of %2 invoices").arg(journal.found).arg(held));
+    // The extraction as the user meets it, the look-up included.
+    const double withJournal = secondsOf([&] { dm.EstraiDati(1, from, to); }).wall;
+    requireNoMessage(prompter, "extraction");
+    printLine(QStringLiteral("extraction_with_journal_s=%1 (once; marked %2)")
+            .arg(withJournal, 0, 'f', 3).arg(dm.dxMemDataFatture.exportHistory().exportedCount()));
 
     // The grid of the main window.
     const GridTiming grid = measureGridResetPaint(dm, from, to);
@@ -216,6 +289,10 @@ int run(const QString &folder, const QDate &from, const QDate &to)
     printLine(QStringLiteral("stop_ms=%1").arg(stop.stopMs, 0, 'f', 1));
 
     printLine(QStringLiteral("checks_ms=%1").arg(checks.wall * 1000.0, 0, 'f', 1));
+    printLine(QStringLiteral("journal_append_ms=%1").arg(journal.append.wall * 1000.0, 0, 'f', 1));
+    printLine(QStringLiteral("journal_ms=%1").arg(journal.lookUp.wall * 1000.0, 0, 'f', 1));
+    // The journal of the measures is not kept.
+    QFile::remove(ExportJournal::defaultPath());
 
     printLine(QStringLiteral("invoices=%1").arg(held));
     printLine(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));
@@ -233,12 +310,15 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const QDate from = QDate::fromString(args.value(2), Qt::ISODate);
     const QDate to = QDate::fromString(args.value(3), Qt::ISODate);
-    if (args.size() != 4 || !from.isValid() || !to.isValid()) {
-        std::fprintf(stderr, "usage: tolm-bench <folder with Tolm.ini> <first day yyyy-mm-dd> <last day>\n");
+    bool linesGiven = args.size() == 5;
+    const qint64 journalLines = linesGiven ? args.at(4).toLongLong(&linesGiven) : 0;
+    if ((args.size() != 4 && !linesGiven) || !from.isValid() || !to.isValid()) {
+        std::fprintf(stderr, "usage: tolm-bench <folder with Tolm.ini> <first day yyyy-mm-dd> <last day> "
+                             "[journal lines]\n");
         return 2;
     }
     try {
-        return run(args.at(1), from, to);
+        return run(args.at(1), from, to, journalLines);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tolm-bench: %s\n", qPrintable(errorText(error)));
         return 1;

@@ -3,6 +3,7 @@
 // databases (embedded engine) and the export file read back from disk.
 #include "app/TFormMain.h"
 #include "data/TDataModule1.h"
+#include "firebird/IBDatabase.h"
 #include "platform/ErrorReport.h"
 #include "platform/Today.h"
 #include "dialogs/TConfigDlg.h"
@@ -39,6 +40,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,6 +53,15 @@ namespace {
 const QString kExportFile = QStringLiteral("EsportazioneVelmora - Sezionale1.csv");
 const QString kQuestion = QStringLiteral("ci sono uno o più CF mancanti. Continuare con l'esportazione?");
 const QString kDone = QStringLiteral("Esportazione Terminata");
+const QString kJournalTitles = QStringLiteral("Intestazione;Sezionale;Anno;Numero;Apice;Data;Totale;File;Esportata il");
+// The marks of invoices exported before: the same total, another total.
+const QString kLightBlue = QStringLiteral("#add8e6");
+const QString kViolet = QStringLiteral("#b080ff");
+
+QString alreadyExported(int invoices)
+{
+    return QStringLiteral("%1 fatture sono già state esportate. Esportarle di nuovo?").arg(invoices);
+}
 
 using ExportSamples::kHeader;
 
@@ -93,6 +105,11 @@ struct Program
     }
     QString outFolder() const { return folder.filePath(QStringLiteral("out")); }
     QString exportFile() const { return outFolder() + QLatin1Char('/') + kExportFile; }
+    QString journal() const { return folder.filePath(QStringLiteral("TolmRegistro.csv")); }
+    QString dataTip(int row) const
+    {
+        return window->DBGrid1->model()->index(row, InvoiceTable::ColData).data(Qt::ToolTipRole).toString();
+    }
     void show()
     {
         window->show();
@@ -130,14 +147,20 @@ struct Program
         const qreal scale = pixels.devicePixelRatio();
         return pixels.pixelColor(QPoint(int(probe.x() * scale), int(probe.y() * scale))).name();
     }
-    QStringList cfColours() const
+    // The background of each cell of a column; "none" where it has none of
+    // its own.
+    QStringList colours(int column) const
     {
         QStringList colours;
         const QAbstractItemModel *model = window->DBGrid1->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            colours << model->index(row, InvoiceTable::ColCf).data(Qt::BackgroundRole).value<QColor>().name();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QVariant colour = model->index(row, column).data(Qt::BackgroundRole);
+            colours << (colour.isValid() ? colour.value<QColor>().name() : QStringLiteral("none"));
+        }
         return colours;
     }
+    QStringList cfColours() const { return colours(InvoiceTable::ColCf); }
+    QStringList dataColours() const { return colours(InvoiceTable::ColData); }
 
     TestFolder folder;
     TestPrompter prompter;
@@ -194,6 +217,11 @@ private slots:
     void checksMarkTheGrid_data();
     void checksMarkTheGrid();
     void sameDatabaseUnderTwoNames();
+    void exportedInvoicesAreMarked_data();
+    void exportedInvoicesAreMarked();
+    void totalChangedAfterExport();
+    void journalCannotBeWritten();
+    void journalEditedByHandThenDeleted();
 };
 
 // January: every invoice has a tax code; the first carries VAT and stamp duty.
@@ -1048,6 +1076,163 @@ void TestMainWindow::sameDatabaseUnderTwoNames()
     // Date, number, then the order of reading: the first database's copy first.
     QCOMPARE(tooltips, (QStringList{twice.arg(alias), twice.arg(m_patients), twice.arg(alias), twice.arg(m_patients)}));
     QVERIFY(p.window->LabelRiepilogo->text().endsWith(QStringLiteral("     Doppie: 4")));
+}
+
+void TestMainWindow::exportedInvoicesAreMarked_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<bool>("again");
+    QTest::addColumn<QStringList>("before"); // questions before the one on exported invoices
+
+    QTest::newRow("exported again") << QDate(2025, 1, 1) << QDate(2025, 1, 31) << true << QStringList();
+    QTest::newRow("not exported again") << QDate(2025, 1, 1) << QDate(2025, 1, 31) << false << QStringList();
+    QTest::newRow("after the question on tax codes")
+        << QDate(2025, 2, 1) << QDate(2025, 2, 28) << true << QStringList{kQuestion};
+}
+
+void TestMainWindow::exportedInvoicesAreMarked()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(bool, again);
+    QFETCH(QStringList, before);
+    Program p(m_config, {m_patients}, kCodes);
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(from, to);
+    QCOMPARE(p.dataColours(), (QStringList{"none", "none"}));
+    QVERIFY(!w.LabelRiepilogo->text().contains(QStringLiteral("Già esportate")));
+
+    p.prompter.yesNoAnswers = {true};
+    const QDateTime start = QDateTime::currentDateTime();
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    const QDateTime end = QDateTime::currentDateTime();
+    QCOMPARE(p.prompter.all, before + QStringList{kDone});
+    const QByteArray file = readWholeFile(p.exportFile());
+    const QByteArray journal = readWholeFile(p.journal());
+    QVERIFY(journal.startsWith("\xEF\xBB\xBF" + kJournalTitles.toUtf8() + "\r\n"));
+    QCOMPARE(journal.count("\r\n"), 3);
+    // Exported now: marked at once.
+    QCOMPARE(p.dataColours(), (QStringList{kLightBlue, kLightBlue}));
+    QVERIFY(w.LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 2")));
+
+    // The next extraction finds them in the journal.
+    p.extract(from, to);
+    QCOMPARE(p.dataColours(), (QStringList{kLightBlue, kLightBlue}));
+    QVERIFY(w.LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 2")));
+    const auto tip = [&](const QDateTime &moment) {
+        return QStringLiteral("Esportata il %1 alle %2 in %3")
+            .arg(moment.toString(QStringLiteral("dd/MM/yyyy")), moment.toString(QStringLiteral("hh:mm")),
+                 QDir::toNativeSeparators(p.exportFile()));
+    };
+    QVERIFY2(p.dataTip(1) == tip(start) || p.dataTip(1) == tip(end), qPrintable(p.dataTip(1)));
+    const QModelIndex cell = p.clickCell(0, InvoiceTable::ColData);
+    QVERIFY(cell.isValid());
+    QCOMPARE(p.paintedColour(cell), kLightBlue);
+
+    // Esporta asks before it exports them again.
+    const quint64 inode = inodeOf(p.exportFile());
+    p.prompter.clear();
+    p.prompter.yesNoAnswers = {again};
+    if (!before.isEmpty())
+        p.prompter.yesNoAnswers.push_front(true);
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    if (again) {
+        QCOMPARE(p.prompter.all, before + QStringList({alreadyExported(2), kDone}));
+        QVERIFY(inodeOf(p.exportFile()) != inode);
+        QCOMPARE(readWholeFile(p.exportFile()), file);
+        QCOMPARE(readWholeFile(p.journal()).count("\r\n"), 5);
+    } else {
+        QCOMPARE(p.prompter.all, before + QStringList{alreadyExported(2)});
+        QCOMPARE(inodeOf(p.exportFile()), inode);
+        QCOMPARE(readWholeFile(p.journal()), journal);
+    }
+}
+
+void TestMainWindow::totalChangedAfterExport()
+{
+    const QString database = path(QStringLiteral("changed.fdb"));
+    QVERIFY(FbFixture::createPatientDatabase(database));
+    QVERIFY(FbFixture::runSql(database, FbFixture::insertInvoice(invoice(1, QDate(2025, 1, 15), QStringLiteral("Rossi"),
+                                                                         QStringLiteral("RSSMRA80A01H501U"),
+                                                                         QStringLiteral("100.00")))));
+    Program p(m_config, {database}, kCodes);
+    p.show();
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QTest::mouseClick(p.window->Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, QStringList{kDone});
+
+    // The amount is corrected in the practice's program after the export.
+    (*p.dm->listDB)[0]->Close();
+    QVERIFY(FbFixture::runSql(database, QStringLiteral("UPDATE contab SET importo = 120;")));
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.dataColours(), QStringList{kViolet});
+    QVERIFY2(p.dataTip(0).endsWith(QStringLiteral("\ncon totale diverso: ") + QLocale().toCurrencyString(100.0)),
+             qPrintable(p.dataTip(0)));
+    QVERIFY(p.window->LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 1")));
+    const QModelIndex cell = p.clickCell(0, InvoiceTable::ColData);
+    QVERIFY(cell.isValid());
+    QCOMPARE(p.paintedColour(cell), kViolet);
+}
+
+void TestMainWindow::journalCannotBeWritten()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    const QByteArray journal = "\xEF\xBB\xBF" + kJournalTitles.toUtf8() + "\r\n";
+    writeWholeFile(p.journal(), journal);
+    QVERIFY(QFile::setPermissions(p.journal(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    p.show();
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QTest::mouseClick(p.window->Button3, Qt::LeftButton);
+
+    // Said, naming both files; the export file stays, whole.
+    QCOMPARE(p.prompter.all,
+             QStringList{QStringLiteral("Esportazione scritta in \"%1\", ma non annotata nel registro delle "
+                                        "esportazioni \"%2\": %3.")
+                             .arg(QDir::toNativeSeparators(p.exportFile()), QDir::toNativeSeparators(p.journal()),
+                                  QString::fromLocal8Bit(std::strerror(EACCES)))});
+    QCOMPARE(p.prompter.errors.size(), 1);
+    QCOMPARE(readWholeFile(p.exportFile()), januaryFile());
+    QCOMPARE(readWholeFile(p.journal()), journal);
+    // Exported all the same: a second export asks first.
+    QVERIFY(p.window->LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 2")));
+    p.prompter.clear();
+    p.prompter.yesNoAnswers = {false};
+    QTest::mouseClick(p.window->Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, QStringList{alreadyExported(2)});
+}
+
+void TestMainWindow::journalEditedByHandThenDeleted()
+{
+    Program p(m_config, {m_patients}, kCodes);
+    // Saved by a spreadsheet: Windows-1252, a column added, quotes, no mark,
+    // no seconds, and a line it cannot read.
+    writeWholeFile(p.journal(),
+                   "Intestazione;Sezionale;Anno;Numero;Apice;Data;Totale;Note;File;Esportata il\r\n"
+                   "01;1;2025;1;;15/01/2025;124;\"gi\xE0 vista\";\"C:\\Esportazioni\\a;b.csv\";15/01/2025 18:00\r\n"
+                   "01;1;2025;due;;20/01/2025;50,5;;x.csv;15/01/2025 18:00\r\n");
+    p.show();
+    TFormMain &w = *p.window;
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.dataColours(), (QStringList{kLightBlue, "none"}));
+    QCOMPARE(p.dataTip(0), QStringLiteral("Esportata il 15/01/2025 alle 18:00 in C:\\Esportazioni\\a;b.csv"));
+    QCOMPARE(p.dataTip(1), QString());
+    QVERIFY2(w.LabelRiepilogo->text().endsWith(
+                 QStringLiteral("     Già esportate: 1     Registro: 1 righe illeggibili")),
+             qPrintable(w.LabelRiepilogo->text()));
+
+    // Deleted while the program runs: the next export starts it afresh.
+    QVERIFY(QFile::remove(p.journal()));
+    p.prompter.yesNoAnswers = {true};
+    QTest::mouseClick(w.Button3, Qt::LeftButton);
+    QCOMPARE(p.prompter.all, (QStringList{alreadyExported(1), kDone}));
+    const QByteArray journal = readWholeFile(p.journal());
+    QVERIFY(journal.startsWith("\xEF\xBB\xBF" + kJournalTitles.toUtf8() + "\r\n"));
+    QCOMPARE(journal.count("\r\n"), 3);
+    p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    QCOMPARE(p.dataColours(), (QStringList{kLightBlue, kLightBlue}));
+    QVERIFY(w.LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 2")));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -363,8 +363,20 @@ void TFormMain::Button3Click()
             && !Prompter::current().questionYesNo(
                 QStringLiteral("ci sono uno o più CF mancanti. Continuare con l'esportazione?")))
             return;
+        const qsizetype exported = m_dm.dxMemDataFatture.exportHistory().exportedCount();
+        if (exported > 0
+            && !Prompter::current().questionYesNo(
+                QStringLiteral("%1 fatture sono già state esportate. Esportarle di nuovo?").arg(exported)))
+            return;
         {
             WaitCursor wait;
+            // The invoices count as exported once the file is in place, even
+            // where the journal then fails.
+            const struct SummaryUpdate
+            {
+                TFormMain *window;
+                ~SummaryUpdate() { window->updateSummary(); }
+            } summaryUpdate{this};
             m_dm.EstraiDati(2, QDate(), QDate());
         }
         Prompter::current().information(QStringLiteral("Esportazione Terminata"));
@@ -460,5 +472,10 @@ void TFormMain::updateSummary()
         summary += QStringLiteral("     Doppie: %1").arg(checks.duplicateCount());
     if (checks.sameProtocolCount() > 0)
         summary += QStringLiteral("     Protocolli ripetuti: %1").arg(checks.sameProtocolCount());
+    const ExportHistory &history = table.exportHistory();
+    if (history.exportedCount() > 0)
+        summary += QStringLiteral("     Già esportate: %1").arg(history.exportedCount());
+    if (history.unreadableLines() > 0)
+        summary += QStringLiteral("     Registro: %1 righe illeggibili").arg(history.unreadableLines());
     LabelRiepilogo->setText(summary);
 }

@@ -6,6 +6,7 @@
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
 #include "export/ExportFile.h"
+#include "export/ExportJournal.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
@@ -13,6 +14,8 @@
 #include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QScopedValueRollback>
 
 #include <exception>
@@ -233,7 +236,21 @@ void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &Data
             return;
     }
     if (Azione == 0 || Azione == 2)
-        esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale());
+        recordExport(
+            esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale()));
+}
+
+void TDataModule1::recordExport(const QString &file)
+{
+    if (dxMemDataFatture.isEmpty())
+        return;
+    const QDateTime moment = QDateTime::currentDateTime();
+    // The file is in place: its invoices are exported, whether or not the
+    // journal takes them.
+    dxMemDataFatture.markExported(moment.date(), moment.time(), QDir::toNativeSeparators(file));
+    ExportJournal(ExportJournal::defaultPath())
+        .append(dxMemDataFatture.records(), MTableAssIntest.currentSigla(), MTableAssIntest.currentSezionale(), file,
+                moment);
 }
 
 // Reads every patient database into the invoice table; false when the
@@ -265,8 +282,15 @@ bool TDataModule1::readDatabases(const QDate &dataDa, const QDate &DataAl)
     if (stopped || outOfMemory) {
         dxMemDataFatture.abandonFill();
     } else {
+        // What was exported before, found once the invoices stand in order.
+        // The look-up keeps the window painting; a stop asked meanwhile comes
+        // too late to matter, as the read is complete.
+        const int sezionale = MTableAssIntest.currentSezionaleNumber();
+        const auto lookUp = [this, sezionale](const std::vector<InvoiceRecord> &records) {
+            return ExportJournal(ExportJournal::defaultPath()).lookUp(records, sezionale, [this] { goOn(); });
+        };
         try {
-            stopped = !dxMemDataFatture.endFill([this] { return goOn(); });
+            stopped = !dxMemDataFatture.endFill([this] { return goOn(); }, lookUp);
         } catch (const std::bad_alloc &) {
             outOfMemory = true; // endFill() has emptied the table
         }

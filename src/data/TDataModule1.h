@@ -34,8 +34,9 @@ public:
     ~TDataModule1() override;
 
     // Extraction and export. Azione 1 extracts the invoices of the selected
-    // heading between the two days, 2 exports the invoice table, 0 does both.
-    // The listener, when given, follows the read and may stop it.
+    // heading between the two days and looks them up in the export journal,
+    // 2 exports the invoice table and adds its invoices to the journal, 0
+    // does both. The listener, when given, follows the read and may stop it.
     void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener = nullptr);
     // True when the listener stopped the read of the last EstraiDati(): the
     // invoice table is empty and nothing was exported.
@@ -85,6 +86,9 @@ private:
     bool extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
                      const QDate &DataAl, const QString &intestazione);
     bool goOn();
+    // The invoice table exported into file: marked so, and a line for each
+    // invoice added to the export journal.
+    void recordExport(const QString &file);
 
     // The running extraction: who follows it and how far it has come.
     bool m_extracting = false;

@@ -13,7 +13,8 @@ class QTableView;
 // The grid's cells (DBGrid1DrawColumnCell): a cell with a background of its
 // own (the column of the field "cf" in every row: red where the tax code is
 // missing, orange where it cannot be right; the number of an invoice counted
-// twice or under a repeated protocol, a cut VAT number: orange) keeps it in
+// twice or under a repeated protocol, a cut VAT number: orange; the date of
+// an invoice exported before: light blue or violet) keeps it in
 // every row, the selected and current cell included, where a line in the
 // selection's colour round the cell marks it.
 // The other cells show the selection as usual.

@@ -6,6 +6,9 @@
 
 namespace {
 const QColor kRejected(255, 165, 0);
+// Exported before: light blue; with another total then, violet.
+const QColor kExported(173, 216, 230);
+const QColor kExportedOtherTotal(176, 128, 255);
 
 QString currency(const QLocale &locale, qint64 amount)
 {
@@ -26,6 +29,11 @@ InvoiceModel::InvoiceModel(const InvoiceTable &table, QObject *parent) : QAbstra
     connect(&table, &InvoiceTable::rowsAboutToBeAppended, this,
             [this](qsizetype first, qsizetype last) { beginInsertRows({}, int(first), int(last)); });
     connect(&table, &InvoiceTable::rowsAppended, this, &InvoiceModel::endInsertRows);
+    connect(&table, &InvoiceTable::exportHistoryChanged, this, [this] {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, InvoiceTable::ColData), index(rowCount() - 1, InvoiceTable::ColData),
+                             {Qt::BackgroundRole, Qt::ToolTipRole});
+    });
 }
 
 void InvoiceModel::setDisplayLocale(const QLocale &locale)
@@ -84,14 +92,26 @@ QString InvoiceModel::numeroTip(qsizetype row) const
     const qsizetype sameProtocol = checks.sameProtocolAs(row);
     if (sameProtocol >= 0) {
         const InvoiceRecord &other = m_table.at(sameProtocol);
-        QString apice = text(other.Apice);
-        while (apice.endsWith(QLatin1Char(' ')))
-            apice.chop(1);
+        const QByteArrayView apiceBytes = other.comparedApice();
+        const QString apice = fromAnsi(apiceBytes.data(), apiceBytes.size());
         lines << QStringLiteral("Stesso protocollo nell'esportazione: l'Apice non viene esportato "
                                 "(anche fattura %1%2 del %3)")
                      .arg(QString::number(other.numero), apice, m_locale.toString(other.data, QLocale::ShortFormat));
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString InvoiceModel::dataTip(qsizetype row) const
+{
+    const std::optional<ExportHistory::Export> exported = m_table.exportHistory().exportOf(row);
+    if (!exported)
+        return {};
+    QString tip = QStringLiteral("Esportata il %1 alle %2 in %3")
+                      .arg(exported->day.toString(QStringLiteral("dd/MM/yyyy")),
+                           exported->time.toString(QStringLiteral("hh:mm")), exported->file);
+    if (exported->total != m_table.at(row).totale())
+        tip += QStringLiteral("\ncon totale diverso: ") + currency(m_locale, exported->total);
+    return tip;
 }
 
 QVariant InvoiceModel::data(const QModelIndex &index, int role) const
@@ -116,14 +136,20 @@ QVariant InvoiceModel::data(const QModelIndex &index, int role) const
             return kRejected;
         if (index.column() == InvoiceTable::ColPIva && (m_table.at(index.row()).cut & InvoiceRecord::CutSogiva))
             return kRejected;
+        if (index.column() == InvoiceTable::ColData) {
+            const std::optional<ExportHistory::Export> exported = m_table.exportHistory().exportOf(index.row());
+            if (exported)
+                return exported->total == m_table.at(index.row()).totale() ? kExported : kExportedOtherTotal;
+        }
         return {};
     case Qt::ToolTipRole:
         if (index.column() == InvoiceTable::ColCf) {
             const TaxCodeProblem problem = m_table.checks().taxCodeProblem(index.row());
             return problem == TaxCodeProblem::None ? QVariant() : QVariant(taxCodeProblemText(problem));
         }
-        if (index.column() == InvoiceTable::ColNumero) {
-            const QString tip = numeroTip(index.row());
+        if (index.column() == InvoiceTable::ColNumero || index.column() == InvoiceTable::ColData) {
+            const QString tip =
+                index.column() == InvoiceTable::ColNumero ? numeroTip(index.row()) : dataTip(index.row());
             return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
         if (index.column() == InvoiceTable::ColPIva && (m_table.at(index.row()).cut & InvoiceRecord::CutSogiva))

@@ -11,8 +11,10 @@
 // in the user's formats, a missing tax code in red; in orange, with a tooltip
 // that says why, a tax code that cannot be right or was cut, a VAT number
 // that was cut, and the number of an invoice counted twice or exported under
-// the same protocol as another. Follows the table's signals: one reset per
-// extraction.
+// the same protocol as another; the date of an invoice exported before in
+// light blue, violet where its total was another then, with a tooltip that
+// says when, where and with what total. Follows the table's signals: one
+// reset per extraction.
 class InvoiceModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -41,6 +43,9 @@ private:
     // The tooltip of a number: the invoice counted twice, or exported under
     // the protocol of another; empty when neither.
     QString numeroTip(qsizetype row) const;
+    // The tooltip of a date: when and where the invoice was exported before,
+    // and the total it had then where it has another now; empty when never.
+    QString dataTip(qsizetype row) const;
 
     const InvoiceTable &m_table;
     QLocale m_locale;

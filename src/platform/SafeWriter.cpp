@@ -132,6 +132,16 @@ int openExisting(const QString &path)
     return fd;
 }
 
+// Opens the file for writing, creating it when missing; created tells which.
+int openOrCreate(const QString &path, bool &created)
+{
+    int fd = -1;
+    created = _wsopen_s(&fd, nativePath(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT | _O_CREAT | _O_EXCL,
+                        _SH_DENYNO, _S_IREAD | _S_IWRITE)
+              == 0;
+    return created ? fd : openExisting(path);
+}
+
 bool regularFileSize(int fd, FileOffset &size)
 {
     struct _stat64 status;
@@ -141,8 +151,11 @@ bool regularFileSize(int fd, FileOffset &size)
     return true;
 }
 
-bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
+// Writes size bytes at offset; done counts those written, also on a failure.
+bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset, qsizetype *done = nullptr)
 {
+    if (done)
+        *done = 0;
     if (_lseeki64(fd, offset, SEEK_SET) < 0)
         return false;
     while (size > 0) {
@@ -151,6 +164,8 @@ bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
             return false;
         data += written;
         size -= written;
+        if (done)
+            *done += written;
     }
     return true;
 }
@@ -257,6 +272,15 @@ int openExisting(const QString &path)
     return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
 }
 
+// Opens the file for writing, creating it when missing; created tells which.
+int openOrCreate(const QString &path, bool &created)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+    return created ? fd : ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+}
+
 bool regularFileSize(int fd, FileOffset &size)
 {
     struct stat status;
@@ -266,8 +290,11 @@ bool regularFileSize(int fd, FileOffset &size)
     return true;
 }
 
-bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
+// Writes size bytes at offset; done counts those written, also on a failure.
+bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset, qsizetype *done = nullptr)
 {
+    if (done)
+        *done = 0;
     while (size > 0) {
         const ssize_t written = ::pwrite(fd, data, size_t(size), offset);
         if (written < 0) {
@@ -275,9 +302,13 @@ bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset)
                 continue;
             return false;
         }
+        if (written == 0) // no room and no error said
+            return false;
         data += written;
         size -= written;
         offset += written;
+        if (done)
+            *done += written;
     }
     return true;
 }
@@ -330,6 +361,18 @@ int rewriteInPlace(const QString &path, const QByteArray &content)
     return error;
 }
 
+// A path that names no file to write, or an existing file that may not be
+// written: the failure to report.
+std::optional<SafeWriteFailure> refusedPath(const QString &path, Existing &existing)
+{
+    using Step = SafeWriteFailure::Step;
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return SafeWriteFailure{Step::Create, systemText(path.isEmpty() ? kNoSuchFile : kBadName)};
+    if (const int refused = refusal(path, existing))
+        return SafeWriteFailure{Step::Create, systemText(refused)};
+    return std::nullopt;
+}
+
 } // namespace
 
 SafeWriter::SafeWriter(const QString &path)
@@ -345,11 +388,9 @@ std::optional<SafeWriteFailure> SafeWriter::write(const QByteArray &content) con
 std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
 {
     using Step = SafeWriteFailure::Step;
-    if (m_path.isEmpty() || m_path.contains(QChar(0)))
-        return SafeWriteFailure{Step::Create, systemText(m_path.isEmpty() ? kNoSuchFile : kBadName)};
     Existing existing;
-    if (const int refused = refusal(m_path, existing))
-        return SafeWriteFailure{Step::Create, systemText(refused)};
+    if (const auto refused = refusedPath(m_path, existing))
+        return refused;
 
     // Unbuffered: the pieces go to the file as they come.
     QSaveFile file(m_path);
@@ -386,5 +427,75 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
     if (!file.commit())
         return SafeWriteFailure{Step::Create, failureText(file, kIoError)};
     flushFolder(QFileInfo(m_path).absolutePath());
+    return std::nullopt;
+}
+
+std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint64 keep) const
+{
+    using Step = SafeWriteFailure::Step;
+    Existing existing;
+    if (const auto refused = refusedPath(m_path, existing))
+        return refused;
+    bool created = false;
+    clearSystemError();
+    const int fd = openOrCreate(m_path, created);
+    if (fd < 0)
+        return SafeWriteFailure{Step::Create, systemText(lastSystemError() != 0 ? lastSystemError() : kIoError)};
+
+    int error = 0;
+    const auto fail = [&](int fallback) {
+        if (error == 0)
+            error = lastSystemError() != 0 ? lastSystemError() : fallback;
+    };
+    FileOffset size = 0;
+    if (!regularFileSize(fd, size)) {
+        fail(kIsFolder);
+        closeFile(fd);
+        return SafeWriteFailure{Step::Create, systemText(error)};
+    }
+    // The end of the last whole line on disk, and where the next piece goes.
+    FileOffset lineEnd = keep >= 0 && keep < size ? FileOffset(keep) : size;
+    FileOffset at = lineEnd;
+    clearSystemError();
+    if (at < size && !cutTo(fd, at))
+        fail(kIoError);
+    if (error == 0) {
+        try {
+            produce([&](const char *data, qsizetype length) {
+                qsizetype written = 0;
+                clearSystemError();
+                const bool whole = writeAt(fd, data, length, at, &written);
+                for (qsizetype i = written; i > 0; --i) {
+                    if (data[i - 1] == '\n') {
+                        lineEnd = at + FileOffset(i);
+                        break;
+                    }
+                }
+                at += written;
+                if (!whole) {
+                    fail(kDiskFull);
+                    throw PieceNotWritten{};
+                }
+            });
+        } catch (const PieceNotWritten &) {
+            // No part of a line stays: the file ends with its last whole one.
+            const bool cut = cutTo(fd, lineEnd);
+            Q_UNUSED(cut); // should it fail too, the reader passes over a torn last line
+        } catch (...) {
+            // What else produce throws goes through, the file cut back the same way.
+            const bool cut = cutTo(fd, lineEnd);
+            Q_UNUSED(cut);
+            closeFile(fd);
+            throw;
+        }
+    }
+    clearSystemError();
+    if (!flushToDisk(fd))
+        fail(kIoError);
+    closeFile(fd);
+    if (created)
+        flushFolder(QFileInfo(m_path).absolutePath());
+    if (error != 0)
+        return SafeWriteFailure{Step::Write, systemText(error)};
     return std::nullopt;
 }

@@ -51,6 +51,16 @@ public:
     // failure. What else produce throws goes through, the file unwritten.
     std::optional<SafeWriteFailure> write(const Producer &produce) const;
 
+    // Adds to the end of a file of lines, which is created when missing:
+    // what produce hands over goes after the file's first keep bytes (what
+    // stands beyond them is cut away; a negative keep keeps it all), and is
+    // flushed to disk, together with the folder when the file is new. A
+    // piece that cannot be written ends produce, and the file is cut back to
+    // the end of the last whole line written (its LF), so that it holds no
+    // part of a line; what it held before is never touched. An existing
+    // file that may not be written is refused as write() refuses it.
+    std::optional<SafeWriteFailure> append(const Producer &produce, qint64 keep = -1) const;
+
 private:
     QString m_path;
     bool m_inPlaceFallback = false;

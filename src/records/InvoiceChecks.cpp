@@ -5,13 +5,9 @@
 
 namespace {
 
-// Apice as the database compares it: 'A' and 'A ' are the same.
 QByteArrayView apiceOf(const InvoiceRecord &r)
 {
-    int length = r.Apice.size();
-    while (length > 0 && r.Apice.data()[length - 1] == ' ')
-        --length;
-    return QByteArrayView(r.Apice.data(), length);
+    return r.comparedApice();
 }
 
 bool isCreditNote(const InvoiceRecord &r)

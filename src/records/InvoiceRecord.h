@@ -3,6 +3,7 @@
 #include "records/FixedText.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 
@@ -53,6 +54,15 @@ struct InvoiceRecord
         if (addWithinRange(sum, bollo) && addWithinRange(sum, importoiva) && addWithinRange(sum, importora))
             return std::nullopt;
         return exactTotalText();
+    }
+    // Apice as the database compares it: blanks after it do not count, so
+    // 'A' and 'A ' are the same.
+    QByteArrayView comparedApice() const
+    {
+        int length = Apice.size();
+        while (length > 0 && Apice.data()[length - 1] == ' ')
+            --length;
+        return QByteArrayView(Apice.data(), length);
     }
     // "Fattura Emessa" for a zero or positive amount, else "Nota di Credito".
     QByteArray descrizione() const

@@ -83,7 +83,7 @@ void InvoiceTable::beginFill()
     m_open = true;
 }
 
-bool InvoiceTable::endFill(const std::function<bool()> &goOn)
+bool InvoiceTable::endFill(const std::function<bool()> &goOn, const HistoryLookUp &lookUp)
 {
     if (!m_filling)
         return true;
@@ -92,8 +92,16 @@ bool InvoiceTable::endFill(const std::function<bool()> &goOn)
         complete = putInOrder(goOn);
         if (complete)
             m_checks = InvoiceChecks(m_records);
+        if (complete && lookUp)
+            m_history = lookUp(m_records);
     } catch (const std::bad_alloc &) {
         abandonFill();
+        throw;
+    } catch (...) {
+        // The records stand in order and checked; only their history is
+        // missing.
+        m_filling = false;
+        emit reset();
         throw;
     }
     if (!complete) {
@@ -114,11 +122,18 @@ void InvoiceTable::abandonFill()
     emit reset();
 }
 
+void InvoiceTable::markExported(const QDate &day, const QTime &time, const QString &file)
+{
+    m_history.setEveryRow(m_records, day, time, file);
+    emit exportHistoryChanged();
+}
+
 void InvoiceTable::releaseRecords()
 {
     std::vector<InvoiceRecord>().swap(m_records);
     std::vector<InvoiceRecord>().swap(m_spare);
     m_checks = InvoiceChecks();
+    m_history = ExportHistory();
     m_staging.clear();
     m_stagedInLast = kStagingBlock;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/ExportHistory.h"
 #include "records/InvoiceChecks.h"
 #include "records/InvoiceRecord.h"
 
@@ -62,12 +63,15 @@ public:
             newStagingBlock();
         new (m_staging.back().slot(m_stagedInLast++)) InvoiceRecord(record);
     }
-    // Puts the records appended in order, checks them and says reset().
-    // goOn, when given, is called between the steps of the ordering, a few
-    // tens of milliseconds apart: when it answers false, the filling is
-    // abandoned and endFill() returns false. Short of memory, the filling is
-    // abandoned too and std::bad_alloc goes on to the caller.
-    bool endFill(const std::function<bool()> &goOn = {});
+    // Puts the records appended in order, checks them, finds their earlier
+    // exports through lookUp when given, and says reset(). goOn, when given,
+    // is called between the steps of the ordering, a few tens of
+    // milliseconds apart: when it answers false, the filling is abandoned
+    // and endFill() returns false. Short of memory, the filling is abandoned
+    // too and std::bad_alloc goes on to the caller; any other error of
+    // lookUp leaves the records in place and goes on to the caller.
+    using HistoryLookUp = std::function<ExportHistory(const std::vector<InvoiceRecord> &)>;
+    bool endFill(const std::function<bool()> &goOn = {}, const HistoryLookUp &lookUp = {});
     // Ends a filling keeping nothing: the table is open and empty, its
     // memory given back, and says reset().
     void abandonFill();
@@ -79,6 +83,11 @@ public:
     // What the accounting package would reject in the records, checked once
     // they stand in place (at the end of a filling, after an append).
     const InvoiceChecks &checks() const { return m_checks; }
+    // The records' earlier exports, as the export journal told them at the
+    // end of the filling, and since then the exports of the table.
+    const ExportHistory &exportHistory() const { return m_history; }
+    // Every record exported now: says exportHistoryChanged().
+    void markExported(const QDate &day, const QTime &time, const QString &file);
 
     // Records a filling takes in one block (see m_staging).
     static constexpr size_t kStagingBlock = (size_t(32) << 20) / sizeof(InvoiceRecord);
@@ -91,6 +100,7 @@ signals:
     void reset();
     void rowsAboutToBeAppended(qsizetype first, qsizetype last);
     void rowsAppended();
+    void exportHistoryChanged();
 
 private:
     void appendNow(const InvoiceRecord &record);
@@ -129,6 +139,7 @@ private:
     // During a filling: the earlier records' memory, emptied (see beginFill).
     std::vector<InvoiceRecord> m_spare;
     InvoiceChecks m_checks;
+    ExportHistory m_history;
     bool m_open = false;
     bool m_filling = false;
 };

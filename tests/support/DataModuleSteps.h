@@ -1,23 +1,11 @@
 #pragma once
 
 #include "data/TDataModule1.h"
-#include "platform/TolmError.h"
+#include "support/ErrorOf.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QTest>
-
-// The message of the error the body raises; "<no error>" when none.
-template <typename Body>
-QString errorOf(Body body)
-{
-    try {
-        body();
-    } catch (const TolmError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 // Makes the heading with that code the selected one (the current row).
 inline void selectHeading(TDataModule1 &dm, const QByteArray &sigla)
