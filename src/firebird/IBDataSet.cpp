@@ -344,8 +344,10 @@ void IBDataSet::setParamNull(const QString &name)
         bindNull(slot);
 }
 
-void IBDataSet::setParamDate(const QString &name, QDate value)
+void IBDataSet::setParamDate(const QString &name, QDate value, DayMoment moment)
 {
+    // ISC_TIME counts ten-thousandths of a second.
+    constexpr ISC_TIME kLastMoment = ISC_TIME(24 * 60 * 60) * 10000 - 1;
     for (int slot : slotsOf(name)) {
         if (!value.isValid()) {
             bindNull(slot);
@@ -361,7 +363,7 @@ void IBDataSet::setParamDate(const QString &name, QDate value)
             var.sqltype = SQL_TYPE_DATE | 1;
             var.sqllen = sizeof(ISC_DATE);
         } else {
-            p.value.timestamp = ISC_TIMESTAMP{days, 0};
+            p.value.timestamp = ISC_TIMESTAMP{days, moment == DayMoment::LastMoment ? kLastMoment : 0};
             var.sqltype = SQL_TIMESTAMP | 1;
             var.sqllen = sizeof(ISC_TIMESTAMP);
         }

@@ -95,9 +95,13 @@ public:
 
     // Parameter names in marker order; a repeated name appears each time.
     const QStringList &paramNames() const { return m_paramNames; }
+    // Where a day begins or ends, for a date sent as a timestamp.
+    enum class DayMoment { Start, LastMoment };
     // A date is sent as DATE where the statement expects a DATE, else as a
-    // TIMESTAMP at 00:00:00 (dialect 1 describes its dates as timestamps).
-    void setParamDate(const QString &name, QDate value);
+    // TIMESTAMP (dialect 1 describes its dates as timestamps) at 00:00:00, or
+    // at the day's last moment, 23:59:59.9999, so that a range's last day
+    // counts whole.
+    void setParamDate(const QString &name, QDate value, DayMoment moment = DayMoment::Start);
     // Text is sent as bytes of the connection's character set.
     void setParamText(const QString &name, const QString &value);
     void setParamInteger(const QString &name, qint64 value);
