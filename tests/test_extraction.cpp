@@ -4,6 +4,7 @@
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
+#include "data/ExtractionRun.h"
 #include "data/TDataModule1.h"
 #include "dialogs/AssociationAction.h"
 #include "dialogs/TDlgSezionale.h"
@@ -152,6 +153,7 @@ private slots:
     void lastDayCountsWhole();
     void orderAcrossDatabases_data();
     void orderAcrossDatabases();
+    void readAtOnceAsOneAfterAnother();
     void cancontinue_data();
     void cancontinue();
     void headingCodeIsCut();
@@ -369,6 +371,28 @@ void TestExtraction::orderAcrossDatabases()
     p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), expected);
     QCOMPARE(resets.count(), 4);
+}
+
+// The databases read at once give the file that reading them one after
+// another gives, byte for byte: three databases, one of them listed twice.
+void TestExtraction::readAtOnceAsOneAfterAnother()
+{
+    const QStringList databases{m_orderA, m_main3, m_orderB, m_orderA};
+    QByteArrayList files;
+    for (int readers : {1, ExtractionRun::kReadersAtOnce}) {
+        ExtractionRun::setReadersAtOnce(readers);
+        Program p(settings(m_config, databases));
+        selectHeading(*p.dm, "01");
+        const QString out = path(QStringLiteral("at-once-%1").arg(readers));
+        p.dm->configurazione->setCartellaEsportazione(out);
+        QCOMPARE(errorOf([&] { p.dm->EstraiDati(0, QDate(2025, 1, 1), QDate(2025, 3, 31)); }),
+                 QStringLiteral("<no error>"));
+        files << readWholeFile(out + QStringLiteral("/EsportazioneVelmora - Sezionale1.csv"));
+        QCOMPARE(p.prompter.all, QStringList());
+    }
+    ExtractionRun::setReadersAtOnce(ExtractionRun::kReadersAtOnce);
+    QVERIFY(files[0].count("\r\n") > 10);
+    QCOMPARE(files[1], files[0]);
 }
 
 void TestExtraction::cancontinue_data()

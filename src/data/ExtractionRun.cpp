@@ -9,6 +9,15 @@
 #include <chrono>
 #include <new>
 
+namespace {
+std::atomic<int> g_readersAtOnce{ExtractionRun::kReadersAtOnce};
+} // namespace
+
+void ExtractionRun::setReadersAtOnce(int readers)
+{
+    g_readersAtOnce = std::max(1, readers);
+}
+
 // One database's share of the read.
 struct ExtractionRun::Part
 {
@@ -25,7 +34,7 @@ std::shared_ptr<ExtractionRun> ExtractionRun::start(ExtractionRequest request, E
                                                     std::function<void()> onFinished)
 {
     auto run = std::make_shared<ExtractionRun>(std::move(request), listener, std::move(onFinished));
-    const size_t readers = std::min(run->m_parts.size(), size_t(kReadersAtOnce));
+    const size_t readers = std::min(run->m_parts.size(), size_t(g_readersAtOnce.load()));
     for (size_t i = 0; i < readers; ++i)
         WorkerThreads::start([run] { run->readNext(); });
     WorkerThreads::start([run] { run->follow(); });

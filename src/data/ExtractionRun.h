@@ -45,7 +45,8 @@ struct ExtractionResult
 };
 
 // One extraction on worker threads: the patient databases read at once, each
-// on its own attachment (at most kReadersAtOnce at a time), then their
+// on its own attachment (at most kReadersAtOnce at a time, so that a small
+// server is not swamped), then their
 // records put in order in list order, checked and looked up in the export
 // journal, on a thread that follows the read. The result is the one a read
 // of one database after another would give; an error ends the extraction at
@@ -58,6 +59,9 @@ class ExtractionRun
 {
 public:
     static constexpr int kReadersAtOnce = 4;
+    // Readers at once from the next run on (kReadersAtOnce unless set): one
+    // reads the databases one after another, as the tests compare.
+    static void setReadersAtOnce(int readers);
     // The longest the listener goes without hearing of the read.
     static constexpr int kReportIntervalMs = 100;
 

@@ -3,6 +3,8 @@
 #include "firebird/IBTransaction.h" // complete type for the guarded pointer
 
 #include "firebird/FbClient.h"
+#include "firebird/RemoteHost.h"
+#include "platform/HostLookup.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
@@ -173,6 +175,12 @@ IBAttachment IBDatabase::attach(const QString &databaseName, const QStringList &
         throw TolmError(QStringLiteral("Database name too long"));
 
     const FbClient &client = FbClient::instance();
+    // The client waits on a server PC that is switched off as long as the
+    // system lets a connection try (two minutes and more): ask first, for
+    // the connect time-out at most.
+    if (const auto remote = remoteHost(databaseName);
+        remote && !hostAnswers(remote->host, remote->service, kConnectTimeoutSeconds * 1000))
+        throw TolmError(client.noAnswerMessage(remote->host));
     ISC_STATUS_ARRAY status;
     isc_db_handle handle = 0;
     client.attach_database(status, short(name.size()), name.constData(), &handle, short(dpb.size()),
