@@ -1,7 +1,5 @@
 #include "firebird/IBDatabase.h"
 
-#include "firebird/IBTransaction.h" // complete type for the guarded pointer
-
 #include "firebird/FbClient.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
@@ -50,16 +48,6 @@ IBDatabase::~IBDatabase()
     } catch (...) {
         detachQuietly();
     }
-}
-
-IBTransaction *IBDatabase::DefaultTransaction() const
-{
-    return m_defaultTransaction.data();
-}
-
-void IBDatabase::setDefaultTransaction(IBTransaction *transaction)
-{
-    m_defaultTransaction = transaction;
 }
 
 QByteArray IBDatabase::buildDpb(int *dialect, Charset *charset) const
