@@ -3,7 +3,7 @@
 #include "export/ExportFolder.h"
 #include "export/ExportText.h"
 #include "export/ExportWriter.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 #include "support/ExportSamples.h"
 #include "platform/TolmError.h"
 #include "support/SmallDisk.h"

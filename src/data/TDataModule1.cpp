@@ -11,6 +11,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/TolmError.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 
@@ -53,7 +54,7 @@ TolmError amountOutOfRange(const IBDatabase &database, const InvoiceRecord &r, c
     return TolmError(QStringLiteral("Importo fuori intervallo nel database %1, fattura %2 del %3: %4")
                          .arg(database.DatabaseName())
                          .arg(r.numero)
-                         .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
+                         .arg(dayText(r.data), value));
 }
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SafeWriter.h"
 #include "platform/TolmError.h"
+#include "records/DateText.h"
 
 #include <QDir>
 #include <QFile>
@@ -571,15 +572,6 @@ char *putTwoDigits(char *out, int value)
     return out + 2;
 }
 
-char *putInteger(char *out, qint64 value)
-{
-    if (value < 0) {
-        *out++ = '-';
-        return putDigits(out, quint64(-(value + 1)) + 1);
-    }
-    return putDigits(out, quint64(value));
-}
-
 // The Apice as the journal writes it: blanks after it dropped, UTF-8.
 QByteArray apiceField(const InvoiceRecord &r)
 {
@@ -649,10 +641,7 @@ private:
             out = putTwoDigits(out, year % 100);
         }
         *out++ = ';';
-        out = putAmount(out, r.totale(), [this](char *at) {
-            std::memcpy(at, m_point.constData(), size_t(m_point.size()));
-            return at + m_point.size();
-        });
+        out = putAmount(out, r.totale(), m_point);
         std::memcpy(out, m_tail.constData(), size_t(m_tail.size()));
         out += m_tail.size();
         piece.resize(out - piece.constData());
@@ -926,7 +915,7 @@ void ExportJournal::append(const std::vector<InvoiceRecord> &records, const QStr
     const JournalEnd end = endOf(m_path);
     const LineWriter writer(fieldOf(heading) + ';' + fieldOf(sezionale) + ';',
                             ';' + fieldOf(file) + ';'
-                                + moment.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")).toLatin1() + kLineEnd,
+                                + momentText(moment).toLatin1() + kLineEnd,
                             locale, end.places);
     const auto failure = SafeWriter(m_path).append(
         [&](const SafeWriter::Sink &sink) {

@@ -2,7 +2,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 
 
