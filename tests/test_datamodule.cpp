@@ -121,6 +121,7 @@ private:
     QStringList manyTwice() const { return {m_many, m_dir.path() + QStringLiteral("/./many.fdb")}; }
     QString path(const QString &name) const { return m_dir.filePath(name); }
     void openFailureRows();
+    void openOnFailingDatabase(bool configuration, std::unique_ptr<TestFolder> &folder);
 
 private slots:
     void initTestCase();
@@ -297,6 +298,27 @@ void TestDataModule::openFailureRows()
                                                       "Ask your database administrator to set up a Firebird login.");
 }
 
+// The program folder of a row of openFailureRows(): Tolm.ini with the row's
+// name as the configuration database (configuration) or as the one patient
+// database, and its password in [Database]; where the row names the test
+// server, a database of that kind made there first. The folder stays null
+// when the row is skipped (no test server runs) or has failed.
+void TestDataModule::openOnFailingDatabase(bool configuration, std::unique_ptr<TestFolder> &folder)
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(bool, needsServer);
+    if (needsServer) {
+        FB_REQUIRE_SERVER();
+        const QString server = path(QStringLiteral("server.fdb"));
+        QVERIFY(configuration ? FbFixture::createConfigDatabase(server) : FbFixture::createPatientDatabase(server));
+    }
+    folder = std::make_unique<TestFolder>();
+    const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
+    folder->writeIni(settingsFileText(configuration ? name : m_config, {configuration ? m_patients : name},
+                                      database + QStringLiteral("[AssSezionale]\n01=1\n")));
+}
+
 void TestDataModule::configurationOpenFailure_data()
 {
     openFailureRows();
@@ -304,18 +326,12 @@ void TestDataModule::configurationOpenFailure_data()
 
 void TestDataModule::configurationOpenFailure()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, password);
-    QFETCH(bool, needsServer);
     QFETCH(QString, message);
-    if (needsServer) {
-        FB_REQUIRE_SERVER();
-        QVERIFY(FbFixture::createConfigDatabase(path(QStringLiteral("server.fdb"))));
-    }
-    TestFolder folder;
+    std::unique_ptr<TestFolder> folder;
+    openOnFailingDatabase(true, folder);
+    if (!folder)
+        return;
     TestPrompter prompter;
-    const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
-    folder.writeIni(settingsFileText(name, {m_patients}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
     TDataModule1 dm;
 
     // One error box with the client's text, a full stop added where the text
@@ -344,17 +360,12 @@ void TestDataModule::patientOpenFailure_data()
 void TestDataModule::patientOpenFailure()
 {
     QFETCH(QString, name);
-    QFETCH(QString, password);
-    QFETCH(bool, needsServer);
     QFETCH(QString, message);
-    if (needsServer) {
-        FB_REQUIRE_SERVER();
-        QVERIFY(FbFixture::createPatientDatabase(path(QStringLiteral("server.fdb"))));
-    }
-    TestFolder folder;
+    std::unique_ptr<TestFolder> folder;
+    openOnFailingDatabase(false, folder);
+    if (!folder)
+        return;
     TestPrompter prompter;
-    const QString database = password.isNull() ? QString() : QStringLiteral("[Database]\npwd=%1\n").arg(password);
-    folder.writeIni(settingsFileText(m_config, {name}, database + QStringLiteral("[AssSezionale]\n01=1\n")));
     TDataModule1 dm;
     QCOMPARE(prompter.all, QStringList()); // the connection is only built at start-up
     QCOMPARE(dm.listDB->size(), size_t(1));

@@ -17,6 +17,7 @@
 #include "support/Immutable.h"
 #include "support/NextDialog.h"
 #include "support/TestFolder.h"
+#include "support/TestProgram.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -37,6 +38,7 @@
 #include <memory>
 
 using FbFixture::Invoice;
+using FbFixture::invoice;
 
 namespace {
 
@@ -47,25 +49,14 @@ const QDate kTo(2025, 1, 31);
 // ...), the stored associations and the accounting codes.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
-    return settingsFileText(config, patients, QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
-                           "[Generale]\nCreaSottocartelle=0\nAttivita=1\nRegistro=V\nIVA=22\n"
-                           "Inapplicabilita=E1\nVoceIva=V1\nSettore=S\nContoDare=D\nContoAvere=A\n"
-                           "InapplicabilitaBollo=EB\nVoceIvaBollo=VB\nSettoreBollo=SB\nContoDareBollo=DB\n"
-                           "ContoAvereBollo=AB\n") + more);
+    return settingsFileText(config, patients,
+                            QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
+                                           "[Generale]\nCreaSottocartelle=0\n")
+                                + accountingCodeLines() + more);
 }
 
 // A data module started on its own program folder, with a recording prompter.
-struct Program
-{
-    explicit Program(const QByteArray &ini)
-    {
-        folder.writeIni(ini);
-        dm = std::make_unique<TDataModule1>();
-    }
-    TestFolder folder;
-    TestPrompter prompter;
-    std::unique_ptr<TDataModule1> dm;
-};
+using Program = TestProgram;
 
 // One invoice as stored, every field in the table's order joined by "|":
 // data, numero, Apice, Cognome, nome, cf, importo, bollo, importoiva,
@@ -108,16 +99,6 @@ QStringList sezionali(const AssociationTable &table)
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-}
-
-Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf)
-{
-    Invoice i;
-    i.numero = numero;
-    i.data = data;
-    i.cognome = cognome;
-    i.cf = cf;
-    return i;
 }
 
 // Edits a cell through the dialog's grid, as its editor does.

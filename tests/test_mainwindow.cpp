@@ -14,6 +14,7 @@
 #include "support/NextDialog.h"
 #include "support/ShortOfMemory.h"
 #include "support/TestFolder.h"
+#include "support/TestProgram.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -47,6 +48,7 @@
 #include <memory>
 
 using FbFixture::Invoice;
+using FbFixture::invoice;
 
 namespace {
 
@@ -66,42 +68,29 @@ QString alreadyExported(int invoices)
 using ExportSamples::kHeader;
 
 // The accounting codes of the export tests.
-const QString kCodes = QStringLiteral("Attivita=1\nRegistro=V\nIVA=22\nInapplicabilita=E1\nVoceIva=V1\nSettore=S\n"
-                                      "ContoDare=D\nContoAvere=A\nInapplicabilitaBollo=EB\nVoceIvaBollo=VB\n"
-                                      "SettoreBollo=SB\nContoDareBollo=DB\nContoAvereBollo=AB\n");
-
-Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf, const QString &importo)
-{
-    Invoice i;
-    i.numero = numero;
-    i.data = data;
-    i.cognome = cognome;
-    i.cf = cf;
-    i.importo = importo;
-    return i;
-}
+const QString kCodes = accountingCodeLines();
 
 // A program started on its own folder: Tolm.ini naming the databases, the
 // data module, then the main window, as the program starts them. The export
 // folder is <program folder>/out unless `generale` names another one.
 // `encode` gives the file's bytes from its text (default: UTF-8).
-struct Program
+struct Program : TestProgram
 {
     Program(const QString &config, const QStringList &patients, const QString &generale,
             const std::function<QByteArray(const QString &)> &encode = {})
     {
+        QByteArray ini;
         if (!config.isNull()) {
-            const QByteArray ini = settingsFileText(
+            ini = settingsFileText(
                 config, patients,
                 QStringLiteral("[AssSezionale]\n01=1\n[Generale]\nCreaSottocartelle=0\nCartellaSalvataggio=%1\n")
                         .arg(outFolder())
                     + generale);
-            folder.writeIni(encode ? encode(QString::fromUtf8(ini)) : ini);
+            if (encode)
+                ini = encode(QString::fromUtf8(ini));
         }
-        dm = std::make_unique<TDataModule1>();
-        window = std::make_unique<TFormMain>(*dm);
-        gridTester = std::make_unique<QAbstractItemModelTester>(
-            window->DBGrid1->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        start(ini);
+        openWindow();
     }
     QString outFolder() const { return folder.filePath(QStringLiteral("out")); }
     QString exportFile() const { return outFolder() + QLatin1Char('/') + kExportFile; }
@@ -172,12 +161,6 @@ struct Program
     }
     QStringList cfColours() const { return colours(InvoiceTable::ColCf); }
     QStringList dataColours() const { return colours(InvoiceTable::ColData); }
-
-    TestFolder folder;
-    TestPrompter prompter;
-    std::unique_ptr<TDataModule1> dm;
-    std::unique_ptr<TFormMain> window;
-    std::unique_ptr<QAbstractItemModelTester> gridTester;
 };
 
 } // namespace

@@ -36,7 +36,6 @@
 TFormMain *FormMain = nullptr;
 
 namespace {
-const QDate kInitialDate(2013, 1, 1);
 // The summary line tells how far a read has come at most this often, and
 // whenever another database begins.
 constexpr qint64 kProgressIntervalMs = 125;
@@ -497,7 +496,7 @@ void TFormMain::updateSummary()
     const QLocale locale;
     QString summary = QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
                           .arg(figures.invoices)
-                          .arg(locale.toCurrencyString(figures.totalUnits()))
+                          .arg(CurrencyFormat(locale).text(figures.total))
                           .arg(figures.withoutTaxCode);
     const InvoiceChecks &checks = table.checks();
     if (checks.invalidTaxCodeCount() > 0)

@@ -6,6 +6,7 @@
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
 #include "platform/TolmError.h"
+#include "records/DateText.h"
 
 #include <optional>
 
@@ -26,7 +27,7 @@ InvoiceError amountOutOfRange(const QString &database, const InvoiceRecord &r, c
     return InvoiceError(QStringLiteral("Importo fuori intervallo nel database %1, fattura %2 del %3: %4")
                             .arg(database)
                             .arg(r.numero)
-                            .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
+                            .arg(dayText(r.data), value));
 }
 
 } // namespace

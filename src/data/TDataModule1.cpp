@@ -13,6 +13,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/TolmError.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 

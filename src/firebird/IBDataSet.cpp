@@ -15,7 +15,6 @@
 namespace {
 
 constexpr ISC_STATUS kEndOfCursor = 100;
-constexpr int kMoneyDecimals = IBDataSet::kMoneyDecimals;
 
 constexpr qint64 kPow10[] = {
     1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 100000000LL,
@@ -28,7 +27,7 @@ constexpr qint64 kPow10[] = {
 // fit.
 bool roundMoney(double x, qint64 *result)
 {
-    const double scaled = x * double(kPow10[kMoneyDecimals]);
+    const double scaled = x * double(kMoneyScale);
     // 2^63: the first value that no qint64 holds.
     if (!(scaled > -9223372036854775808.0 && scaled < 9223372036854775808.0))
         return false;

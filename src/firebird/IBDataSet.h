@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/Money.h"
 #include "platform/TolmError.h"
 
 #include <ibase.h>
@@ -167,8 +168,6 @@ public:
             return QDate::fromJulianDay(load<ISC_TIMESTAMP>(c.data).timestamp_date + kIscDateEpoch);
         conversionError(index, "date");
     }
-    // Decimals of the amounts asMoney() gives.
-    static constexpr int kMoneyDecimals = 4;
     // Ten-thousandths of the unit: scaled integers exactly (rounded half away
     // from zero below four decimals), DOUBLE and FLOAT rounded to the nearest;
     // null gives 0. A value that does not fit in 64 bits of ten-thousandths
@@ -181,7 +180,7 @@ public:
         // NUMERIC(15,2) of dialect 3, and the like.
         qint64 money;
         if (c.type == SQL_INT64 && c.scale <= 0 && c.scale >= -kMoneyDecimals
-            && !__builtin_mul_overflow(load<ISC_INT64>(c.data), kMoneyFactor[-c.scale], &money))
+            && !__builtin_mul_overflow(load<ISC_INT64>(c.data), kMoneyPerStep[size_t(-c.scale)], &money))
             return money;
         return moneyOf(index);
     }
@@ -231,8 +230,6 @@ private:
 
     // ISC_DATE counts days from 17 November 1858, Julian day 2400001.
     static constexpr qint64 kIscDateEpoch = 2400001;
-    // Ten-thousandths of the unit in a scaled integer of 0 to 4 decimals.
-    static constexpr qint64 kMoneyFactor[] = {10000, 1000, 100, 10, 1};
 
     template <typename T>
     static T load(const char *data)

@@ -1,7 +1,5 @@
 #include "firebird/IBDatabase.h"
 
-#include "firebird/IBTransaction.h" // complete type for the guarded pointer
-
 #include "firebird/FbClient.h"
 #include "firebird/RemoteHost.h"
 #include "platform/HostLookup.h"
@@ -52,16 +50,6 @@ IBDatabase::~IBDatabase()
     } catch (...) {
         detachQuietly();
     }
-}
-
-IBTransaction *IBDatabase::DefaultTransaction() const
-{
-    return m_defaultTransaction.data();
-}
-
-void IBDatabase::setDefaultTransaction(IBTransaction *transaction)
-{
-    m_defaultTransaction = transaction;
 }
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -121,9 +120,9 @@ public:
 
     // The transaction the connection's datasets use unless given another.
     // The transaction makes the link both ways when it is given this
-    // connection as its default database (IBTransaction::setDefaultDatabase).
-    IBTransaction *DefaultTransaction() const;
-    void setDefaultTransaction(IBTransaction *transaction);
+    // connection as its default database (IBTransaction::setDefaultDatabase),
+    // and undoes it when it leaves the connection or is destroyed.
+    IBTransaction *DefaultTransaction() const { return m_defaultTransaction; }
 
     // Text in the connection's character set (lc_ctype): ISO8859_1 as
     // Latin-1, UTF8 as UTF-8, anything else (NONE, WIN1252) as Windows-1252.
@@ -152,5 +151,7 @@ private:
     int m_dialect = 3;
     int m_databaseDialect = 0;
     Charset m_charset = Charset::Ansi;
-    QPointer<IBTransaction> m_defaultTransaction; // null once it is destroyed
+    // Set and cleared by the transaction alone, so that it never outlives it.
+    friend class IBTransaction;
+    IBTransaction *m_defaultTransaction = nullptr;
 };
