@@ -97,7 +97,8 @@ private slots:
     void saveWritesGeneraleOnly();
     void saveErrors_data();
     void saveErrors();
-    void failedSaveKeepsEarlierKeys();
+    void failedSaveLeavesFileAsItWas_data();
+    void failedSaveLeavesFileAsItWas();
     void reloadAssociations();
 };
 
@@ -362,11 +363,18 @@ void TestConfigurazione::saveErrors()
              QStringList{"Tolm.ini"});
 }
 
-void TestConfigurazione::failedSaveKeepsEarlierKeys()
+void TestConfigurazione::failedSaveLeavesFileAsItWas_data()
 {
-    // Each key is written as a file of its own; the disk has room for the
-    // first key's file but not for the second's, which would need a page
-    // more.
+    QTest::addColumn<bool>("lockedFolder");
+    QTest::newRow("replaced") << false;
+    QTest::newRow("folder refuses new files: rewritten in place") << true;
+}
+
+void TestConfigurazione::failedSaveLeavesFileAsItWas()
+{
+    // The disk has room for the first key, not for all seventeen: the save
+    // writes none of them.
+    QFETCH(bool, lockedFolder);
     TestFolder folder;
     const QString disk = folder.filePath("disk");
     // Two pages: room for a file of one page and its replacement of one
@@ -379,6 +387,13 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
     const QByteArray filler = "[Generale]\nNote=" + QByteArray(4096 - 21 - 17, 'n') + "\n";
     QCOMPARE(filler.size(), 4096 - 21); // "PeriodoSalvataggio=4\n" fills the page
     writeWholeFile(iniPath, filler);
+    std::unique_ptr<Immutable> locked;
+    if (lockedFolder) {
+        // The growth does not fit beside the file's own page either.
+        tiny.fill();
+        locked = std::make_unique<Immutable>(disk);
+        VERIFY_IMMUTABLE(*locked);
+    }
 
     QString error;
     {
@@ -387,9 +402,13 @@ void TestConfigurazione::failedSaveKeepsEarlierKeys()
         c.setCartellaSalvataggio("/saved");
         error = saveError(c);
     }
+    locked.reset();
     QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(iniPath));
-    QCOMPARE(readWholeFile(iniPath), filler + "PeriodoSalvataggio=4\n");
-    QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Tolm.ini"});
+    QCOMPARE(readWholeFile(iniPath), filler);
+    QStringList entries{"Tolm.ini"};
+    if (lockedFolder)
+        entries.prepend(".filler");
+    QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
     setProgramFolder(folder.path());
 }
 

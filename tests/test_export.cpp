@@ -3,8 +3,9 @@
 #include "export/ExportFolder.h"
 #include "export/ExportText.h"
 #include "export/ExportWriter.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 #include "support/ExportSamples.h"
+#include "platform/SafeWriter.h"
 #include "platform/TolmError.h"
 #include "support/SmallDisk.h"
 #include "support/Immutable.h"
@@ -21,10 +22,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 using ExportSamples::codes;
@@ -65,22 +62,6 @@ QString errorOf(const std::function<void()> &action)
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The system's text for a file that may not be written.
-QString accessDeniedText()
-{
-#ifdef Q_OS_WIN
-    wchar_t *text = nullptr;
-    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, ERROR_ACCESS_DENIED, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    const QString result = QString::fromWCharArray(text, int(size)).trimmed();
-    LocalFree(text);
-    return result;
-#else
-    return systemText(EACCES);
-#endif
 }
 
 QStringList entries(const QString &folder)
@@ -389,7 +370,7 @@ void TestExport::readOnlyFileLeftUnchanged()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
     QCOMPARE(errorOf([&] { saveFile(path, "new\r\n"); }),
-             "Cannot create file \"" + QDir::toNativeSeparators(path) + "\". " + accessDeniedText());
+             "Cannot create file \"" + QDir::toNativeSeparators(path) + "\". " + SafeWriter::accessDeniedText());
     QCOMPARE(readWholeFile(path), QByteArray("old content\r\n"));
     QCOMPARE(entries(root.path()), QStringList({"EsportazioneVelmora - Sezionale1.csv"}));
 }

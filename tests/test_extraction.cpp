@@ -4,6 +4,7 @@
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
+#include "data/ExtractionRun.h"
 #include "data/TDataModule1.h"
 #include "dialogs/AssociationAction.h"
 #include "dialogs/TDlgSezionale.h"
@@ -16,6 +17,7 @@
 #include "support/Immutable.h"
 #include "support/NextDialog.h"
 #include "support/TestFolder.h"
+#include "support/TestProgram.h"
 // GCC 12 sees a false "maybe uninitialized" in the optional<QString> queues.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -36,6 +38,7 @@
 #include <memory>
 
 using FbFixture::Invoice;
+using FbFixture::invoice;
 
 namespace {
 
@@ -46,25 +49,14 @@ const QDate kTo(2025, 1, 31);
 // ...), the stored associations and the accounting codes.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
-    return settingsFileText(config, patients, QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
-                           "[Generale]\nCreaSottocartelle=0\nAttivita=1\nRegistro=V\nIVA=22\n"
-                           "Inapplicabilita=E1\nVoceIva=V1\nSettore=S\nContoDare=D\nContoAvere=A\n"
-                           "InapplicabilitaBollo=EB\nVoceIvaBollo=VB\nSettoreBollo=SB\nContoDareBollo=DB\n"
-                           "ContoAvereBollo=AB\n") + more);
+    return settingsFileText(config, patients,
+                            QStringLiteral("[AssSezionale]\nZZ=9\n01=1\n03=ab\nIJ=456\n"
+                                           "[Generale]\nCreaSottocartelle=0\n")
+                                + accountingCodeLines() + more);
 }
 
 // A data module started on its own program folder, with a recording prompter.
-struct Program
-{
-    explicit Program(const QByteArray &ini)
-    {
-        folder.writeIni(ini);
-        dm = std::make_unique<TDataModule1>();
-    }
-    TestFolder folder;
-    TestPrompter prompter;
-    std::unique_ptr<TDataModule1> dm;
-};
+using Program = TestProgram;
 
 // One invoice as stored, every field in the table's order joined by "|":
 // data, numero, Apice, Cognome, nome, cf, importo, bollo, importoiva,
@@ -109,16 +101,6 @@ QStringList entriesOf(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
-Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf)
-{
-    Invoice i;
-    i.numero = numero;
-    i.data = data;
-    i.cognome = cognome;
-    i.cf = cf;
-    return i;
-}
-
 // Edits a cell through the dialog's grid, as its editor does.
 void editCell(TDlgSezionale &dialog, int row, int column, const QString &text)
 {
@@ -148,8 +130,11 @@ private slots:
 
     void bothDialectsGiveTheSameTable_data();
     void bothDialectsGiveTheSameTable();
+    void lastDayCountsWhole_data();
+    void lastDayCountsWhole();
     void orderAcrossDatabases_data();
     void orderAcrossDatabases();
+    void readAtOnceAsOneAfterAnother();
     void cancontinue_data();
     void cancontinue();
     void headingCodeIsCut();
@@ -203,13 +188,10 @@ QString TestExtraction::invoicesOfJanuary(int dialect)
     for (const Invoice &i : {first, last, zero, before, after, otherHeading, notIssued, cut, whole})
         sql += FbFixture::insertInvoice(i);
     if (dialect == 1) {
-        // DATA is a timestamp: later than midnight of the last day, and just
-        // before the first day.
-        Invoice lateOnLastDay = invoice(8, QDate(2025, 1, 31), QStringLiteral("Tardi"), QStringLiteral("X"));
-        lateOnLastDay.ora = QTime(10, 30);
+        // DATA is a timestamp: just before the first day.
         Invoice eveBefore = invoice(9, QDate(2025, 1, 14), QStringLiteral("Vigilia"), QStringLiteral("X"));
         eveBefore.ora = QTime(23, 59, 59);
-        sql += FbFixture::insertInvoice(lateOnLastDay) + FbFixture::insertInvoice(eveBefore);
+        sql += FbFixture::insertInvoice(eveBefore);
     }
     return sql + FbFixture::insertPatient(QStringLiteral("NCCLGU70B02F205X"), QStringLiteral("01234567890"));
 }
@@ -274,10 +256,9 @@ void TestExtraction::bothDialectsGiveTheSameTable()
     Program p(settings(m_config, {dialect == 1 ? m_main1 : m_main3}));
     selectHeading(*p.dm, "01");
     p.dm->EstraiDati(1, kFrom, kTo);
-    QCOMPARE(p.dm->listDB->front()->SQLDialect(), dialect);
 
-    // First and last day included; 14 January and 1 February, another
-    // heading, another kind of entry and, in dialect 1, 31 January at 10:30
+    // First and last day included; 14 January (in dialect 1 also at
+    // 23:59:59) and 1 February, another heading and another kind of entry
     // left out. Accented letters as Windows-1252, the surname cut to 30,
     // the withholding tax in the total.
     QCOMPARE(records(p.dm->dxMemDataFatture),
@@ -289,6 +270,52 @@ void TestExtraction::bothDialectsGiveTheSameTable()
                  "Nota di Credito||||",
              }));
     QVERIFY(!p.dm->cancontinue); // Verdi has an empty tax code
+    QCOMPARE(p.prompter.all, QStringList());
+}
+
+void TestExtraction::lastDayCountsWhole_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("dataType"); // DATA's own type; empty: the fixture's DATE
+
+    QTest::newRow("dialect 1: DATE holds a time") << 1 << QString();
+    QTest::newRow("dialect 3: DATE") << 3 << QString();
+    QTest::newRow("dialect 3: TIMESTAMP") << 3 << QStringLiteral("TIMESTAMP");
+}
+
+void TestExtraction::lastDayCountsWhole()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, dataType);
+    const QString file = path(QStringLiteral("whole-day-%1%2.fdb").arg(dialect).arg(dataType));
+    QVERIFY(FbFixture::createPatientDatabase(file, dialect));
+    if (!dataType.isEmpty())
+        QVERIFY(FbFixture::runSql(file, QStringLiteral("ALTER TABLE contab ALTER COLUMN DATA TYPE %1;\n").arg(dataType)));
+    const bool withTime = dialect == 1 || !dataType.isEmpty();
+    QString sql;
+    int numero = 0;
+    const auto add = [&](QDate day, QTime time) {
+        ++numero;
+        Invoice i = invoice(numero, day, QStringLiteral("N%1").arg(numero), QStringLiteral("X"));
+        if (withTime)
+            i.ora = time;
+        sql += FbFixture::insertInvoice(i);
+    };
+    const QTime midnight(0, 0), noon(12, 0), last(23, 59, 59);
+    add(kFrom.addDays(-1), last); // 1: the day before
+    for (const QDate &day : {kFrom, kTo}) {
+        for (const QTime &time : {midnight, noon, last})
+            add(day, time); // 2 to 7
+    }
+    add(kTo.addDays(1), midnight); // 8: the day after
+    QVERIFY(FbFixture::runSql(file, sql));
+
+    Program p(settings(m_config, {file}));
+    selectHeading(*p.dm, "01");
+    p.dm->EstraiDati(1, kFrom, kTo);
+    // Every time of the first and the last day; without a time, a day's
+    // three invoices are the same day's.
+    QCOMPARE(surnames(p.dm->dxMemDataFatture), (QByteArrayList{"N2", "N3", "N4", "N5", "N6", "N7"}));
     QCOMPARE(p.prompter.all, QStringList());
 }
 
@@ -310,11 +337,13 @@ void TestExtraction::orderAcrossDatabases()
     QSignalSpy resets(&p.dm->dxMemDataFatture, &InvoiceTable::reset);
     p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), expected);
-    QCOMPARE(resets.count(), 1);
+    // Emptied as the read begins, filled once when it ends.
+    QCOMPARE(resets.count(), 2);
     QVERIFY(p.dm->cancontinue);
-    // Each database stays attached, but its reading transaction has ended.
+    // Each database was read on an attachment of the read's own, closed when
+    // its rows were in.
     for (size_t i = 0; i < p.dm->listDB->size(); ++i) {
-        QVERIFY((*p.dm->listDB)[i]->Connected());
+        QVERIFY(!(*p.dm->listDB)[i]->Connected());
         QVERIFY(!(*p.dm->listTR)[i]->InTransaction());
     }
     QVERIFY(!p.dm->IBDataSetExport->Active());
@@ -322,7 +351,29 @@ void TestExtraction::orderAcrossDatabases()
     // A second extraction reads everything again, once.
     p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31));
     QCOMPARE(surnames(p.dm->dxMemDataFatture), expected);
-    QCOMPARE(resets.count(), 2);
+    QCOMPARE(resets.count(), 4);
+}
+
+// The databases read at once give the file that reading them one after
+// another gives, byte for byte: three databases, one of them listed twice.
+void TestExtraction::readAtOnceAsOneAfterAnother()
+{
+    const QStringList databases{m_orderA, m_main3, m_orderB, m_orderA};
+    QByteArrayList files;
+    for (int readers : {1, ExtractionRun::kReadersAtOnce}) {
+        ExtractionRun::setReadersAtOnce(readers);
+        Program p(settings(m_config, databases));
+        selectHeading(*p.dm, "01");
+        const QString out = path(QStringLiteral("at-once-%1").arg(readers));
+        p.dm->configurazione->setCartellaEsportazione(out);
+        QCOMPARE(errorOf([&] { p.dm->EstraiDati(0, QDate(2025, 1, 1), QDate(2025, 3, 31)); }),
+                 QStringLiteral("<no error>"));
+        files << readWholeFile(out + QStringLiteral("/EsportazioneVelmora - Sezionale1.csv"));
+        QCOMPARE(p.prompter.all, QStringList());
+    }
+    ExtractionRun::setReadersAtOnce(ExtractionRun::kReadersAtOnce);
+    QVERIFY(files[0].count("\r\n") > 10);
+    QCOMPARE(files[1], files[0]);
 }
 
 void TestExtraction::cancontinue_data()
@@ -412,13 +463,14 @@ void TestExtraction::unreachableDatabaseHalfway()
     selectHeading(*p.dm, "01");
     QSignalSpy resets(&p.dm->dxMemDataFatture, &InvoiceTable::reset);
     const QString error = errorOf([&] { p.dm->EstraiDati(1, QDate(2025, 3, 1), QDate(2025, 3, 31)); });
-    QCOMPARE(error, QStringLiteral("I/O error during \"open\" operation for file \"%1\"\n"
+    // The client's message after the database's name as listed.
+    QCOMPARE(error, QStringLiteral("%1: I/O error during \"open\" operation for file \"%1\"\n"
                                    "Error while trying to open file\n"
                                    "No such file or directory").arg(missing));
-    // The first database's invoices stay, in order; the grid was refreshed
-    // once; the third database was never opened.
+    // The first database's invoices stay, in order, as if the databases had
+    // been read one after another; the grid was emptied, then filled once.
     QCOMPARE(surnames(p.dm->dxMemDataFatture), (QByteArrayList{"A5", "A12"}));
-    QCOMPARE(resets.count(), 1);
+    QCOMPARE(resets.count(), 2);
     QVERIFY(!(*p.dm->listDB)[1]->Connected());
     QVERIFY(!(*p.dm->listDB)[2]->Connected());
     QCOMPARE(p.prompter.all, QStringList());

@@ -46,15 +46,16 @@ const QDate kFrom(2025, 1, 1);
 const QDate kTo(2025, 1, 31);
 const QString kExportName = QStringLiteral("EsportazioneVelmora - Sezionale1.csv");
 
-// Tolm.ini: the configuration database, the patient databases and heading 01
-// on sezionale 1 (sezionale of "O'": 2); `more` is added at the end.
+// Tolm.ini: the configuration database, the patient databases, heading 01
+// on sezionale 1 (sezionale of "O'": 2) and the accounting codes; `more` is
+// added at the end.
 QByteArray settings(const QString &config, const QStringList &patients, const QString &more = QString())
 {
+    const QString lineEnd = QStringLiteral("\r\n");
     return settingsFileText(config, patients,
-                            QStringLiteral("[AssSezionale]\r\n01=1\r\nO'=2\r\n"
-                                           "[Generale]\r\nCreaSottocartelle=0\r\nAttivita=1\r\nRegistro=V\r\n")
-                                + more,
-                            QStringLiteral("\r\n"));
+                            QStringLiteral("[AssSezionale]\r\n01=1\r\nO'=2\r\n[Generale]\r\nCreaSottocartelle=0\r\n")
+                                + accountingCodeLines(lineEnd) + more,
+                            lineEnd);
 }
 
 QStringList entriesOf(const QString &folder)
@@ -529,8 +530,8 @@ void TestFaults::noTransactionLeftOpen()
     dm.EstraiDati(1, kFrom, kTo);
     QCOMPARE(dm.dxMemDataFatture.size(), 10);
 
-    // Seen from another attachment: the program's attachment is there and has
-    // no transaction, so the oldest active transaction can move on.
+    // Seen from another attachment: the read's attachment is gone with its
+    // transaction, so the oldest active transaction can move on.
     IBDatabase monitor;
     IBTransaction transaction;
     monitor.setDatabaseName(FbFixture::serverConnectionString(database));
@@ -547,7 +548,7 @@ void TestFaults::noTransactionLeftOpen()
         "        where a.mon$attachment_id <> current_connection and a.mon$system_flag = 0) as transactions"
         " from rdb$database"));
     query.Open();
-    QCOMPARE(query.asInteger(QStringLiteral("ATTACHMENTS")), qint64(1));
+    QCOMPARE(query.asInteger(QStringLiteral("ATTACHMENTS")), qint64(0));
     QCOMPARE(query.asInteger(QStringLiteral("TRANSACTIONS")), qint64(0));
     query.Close();
     monitor.Close();

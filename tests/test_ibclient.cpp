@@ -5,6 +5,7 @@
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
+#include "firebird/RemoteHost.h"
 #include "platform/TolmError.h"
 #include "support/FbFixture.h"
 
@@ -100,6 +101,8 @@ private slots:
     void dataSetsFollowWhatTheyRunOn();
     void emptyTransactionParams();
     void unreachableHost();
+    void remoteHostOfName_data();
+    void remoteHostOfName();
     void missingFile();
     void serverConnection();
     void wrongPassword();
@@ -562,6 +565,35 @@ void TestIBClient::unreachableHost()
     QCOMPARE(openError(c.db), QStringLiteral("Unable to complete network request to host \"127.0.0.1\".\n"
                                              "Failed to establish a connection."));
     QVERIFY(!c.db.Connected());
+}
+
+void TestIBClient::remoteHostOfName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected"); // host|service; empty: no server
+
+    QTest::newRow("host:path") << "server:/data/a.fdb" << "server|3050";
+    QTest::newRow("host/port:path") << "127.0.0.1/3051:/data/a.fdb" << "127.0.0.1|3051";
+    QTest::newRow("host:drive") << "server:C:\\dati\\a.fdb" << "server|3050";
+    QTest::newRow("service name") << "server/gds_db:a" << "server|gds_db";
+    QTest::newRow("IPv6") << "[::1]:/data/a.fdb" << "::1|3050";
+    QTest::newRow("IPv6 with port") << "[::1]/3051:/data/a.fdb" << "::1|3051";
+    QTest::newRow("URL") << "inet://server:3052//data/a.fdb" << "server|3052";
+    QTest::newRow("URL without port") << "inet4://server/a" << "server|3050";
+    QTest::newRow("local path") << "/data/a.fdb" << "";
+    QTest::newRow("local path with a colon") << "/data/a:b.fdb" << "";
+    QTest::newRow("drive") << "C:\\dati\\a.fdb" << "";
+    QTest::newRow("named pipe") << "\\\\server\\dati\\a.fdb" << "";
+    QTest::newRow("local protocol") << "xnet://a.fdb" << "";
+    QTest::newRow("alias") << "pazienti" << "";
+}
+
+void TestIBClient::remoteHostOfName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    const auto remote = remoteHost(name);
+    QCOMPARE(remote ? remote->host + QLatin1Char('|') + remote->service : QString(), expected);
 }
 
 void TestIBClient::missingFile()

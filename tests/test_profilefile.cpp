@@ -68,6 +68,8 @@ private slots:
     void listsSection();
     void write_data();
     void write();
+    void writeSeveralKeys_data();
+    void writeSeveralKeys();
     void eraseSection_data();
     void eraseSection();
     void replaceSection_data();
@@ -307,6 +309,44 @@ void TestProfileFile::write()
     QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
 }
 
+void TestProfileFile::writeSeveralKeys_data()
+{
+    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::addColumn<QString>("section");
+
+    QTest::newRow("no file") << QByteArray() << "S";
+    QTest::newRow("keys replaced and added, blank line kept below")
+        << QByteArray("[T]\nt=1\n[s]\nK=old\n\n[U]\nu=2\n") << "S";
+    QTest::newRow("new section, CRLF") << QByteArray("[T]\r\nt=1") << "S";
+    QTest::newRow("UTF-16") << "\xFF\xFE"_ba + utf16le("[S]\r\nk=1\r\n") << "S";
+}
+
+void TestProfileFile::writeSeveralKeys()
+{
+    // One replacement of the file gives what writing the keys one after the
+    // other gives.
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    const QList<std::pair<QString, QString>> entries{
+        {"k", "v"}, {"n", QStringLiteral("Città")}, {"K", "again"}, {"e", ""}};
+    TestFolder folder;
+    if (!before.isNull())
+        folder.writeIni(before);
+    ProfileFile ini(folder.iniPath());
+    for (const auto &[key, value] : entries)
+        ini.writeString(section, key, value);
+    const QByteArray oneByOne = folder.readIni();
+
+    if (before.isNull())
+        QVERIFY(QFile::remove(folder.iniPath()));
+    else
+        folder.writeIni(before);
+    ini.writeStrings(section, entries);
+    QCOMPARE(folder.readIni(), oneByOne);
+    QCOMPARE(ini.readString(section, "K", ""), QStringLiteral("again"));
+    QCOMPARE(folderEntries(folder), QStringList{"Tolm.ini"});
+}
+
 void TestProfileFile::eraseSection_data()
 {
     QTest::addColumn<QByteArray>("before");
@@ -500,6 +540,7 @@ void TestProfileFile::refusesReadOnlyFile()
     const QString expected = "Unable to write to " + folder.iniPath();
 
     QCOMPARE(writeError(ini, [](ProfileFile &f) { f.writeString("S", "k", "2"); }), expected);
+    QCOMPARE(writeError(ini, [](ProfileFile &f) { f.writeStrings("S", {{"k", "2"}, {"n", "3"}}); }), expected);
     QCOMPARE(writeError(ini, [](ProfileFile &f) { f.eraseSection("S"); }), expected);
     QCOMPARE(writeError(ini, [](ProfileFile &f) { f.replaceSection("S", {{"k", "2"}}); }), expected);
     QCOMPARE(folder.readIni(), content);
@@ -585,6 +626,7 @@ void TestProfileFile::failedWriteKeepsFile()
     const QString expected = "Unable to write to " + path;
     const QString longer(200, u'w');
     QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.writeString("S", "n", longer); }), expected);
+    QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.writeStrings("S", {{"m", "1"}, {"n", longer}}); }), expected);
     QCOMPARE(writeError(ini, [&](ProfileFile &f) { f.replaceSection("S", {{"k", QString(4000, u'v')}, {"n", longer}}); }),
              expected);
     QCOMPARE(readWholeFile(path), content);

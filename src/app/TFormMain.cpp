@@ -16,7 +16,8 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCursor>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
@@ -35,7 +36,6 @@
 TFormMain *FormMain = nullptr;
 
 namespace {
-const QDate kInitialDate(2013, 1, 1);
 // The summary line tells how far a read has come at most this often, and
 // whenever another database begins.
 constexpr qint64 kProgressIntervalMs = 125;
@@ -183,6 +183,7 @@ void TFormMain::createControls()
     connect(ComboBoxSezionale, &QComboBox::activated, this, &TFormMain::ComboBoxSezionaleChange);
     connect(m_stopButton, &QPushButton::clicked, this, &TFormMain::requestStop);
     connect(m_stopShortcut, &QShortcut::activated, this, &TFormMain::requestStop);
+    connect(&m_dm, &TDataModule1::extractionFinished, this, &TFormMain::readFinished);
 
     AssociationTable &headings = m_dm.MTableAssIntest;
     connect(&headings, &AssociationTable::currentRowChanged, this, &TFormMain::showSezionale);
@@ -231,64 +232,86 @@ void TFormMain::showSezionale()
     DBTextSezionale->setText(m_dm.MTableAssIntest.currentSezionale());
 }
 
+TFormMain::~TFormMain()
+{
+    // A read still running goes on alone: nothing of it reaches the window.
+    if (m_reading)
+        m_dm.stopExtraction();
+}
+
 void TFormMain::Button1Click()
 {
+    if (m_reading)
+        return;
     try {
-        WaitCursor wait;
-        readInvoices();
-        const InvoiceTable &table = m_dm.dxMemDataFatture;
-        if (m_dm.extractionStopped()) {
-            Button3->setEnabled(false);
-            LabelRiepilogo->setText(QStringLiteral("Estrazione interrotta"));
-        } else {
-            Button3->setEnabled(table.isOpen() && !table.isEmpty());
-            updateSummary();
-        }
+        // Before the read's threads start: what they say is for this read.
+        ++m_readNumber;
+        if (m_dm.beginExtraction(DateTimePickerDal->date(), DateTimePickerAl->date(), this))
+            beginRead();
     } catch (const std::exception &error) {
-        Button3->setEnabled(false);
-        updateSummary();
-        // Without any heading there is nothing to extract and nothing to say.
-        if (m_dm.MTableAssIntest.hasCurrent())
-            reportError(error);
+        extractionFailed(error);
     }
 }
 
-// The extraction, with the window following it.
-void TFormMain::readInvoices()
+// The read has ended on its threads: its invoices come into the grid at once.
+void TFormMain::readFinished()
 {
-    beginRead();
-    try {
-        m_dm.EstraiDati(1, DateTimePickerDal->date(), DateTimePickerAl->date(), this);
-    } catch (...) {
-        endRead();
-        throw;
-    }
+    if (!m_reading)
+        return;
     endRead();
+    try {
+        m_dm.finishExtraction();
+        if (m_dm.extractionStopped()) {
+            readStopped();
+            return;
+        }
+        const InvoiceTable &table = m_dm.dxMemDataFatture;
+        Button3->setEnabled(table.isOpen() && !table.isEmpty());
+        updateSummary();
+    } catch (const std::exception &error) {
+        extractionFailed(error);
+    }
 }
 
-// From here to endRead() the event loop runs from progress(). Every control
-// but "Interrompi" is disabled, so what the user does meanwhile is dropped
-// as it comes, never kept for later; the grid is not redrawn until the
-// table's one reset at the end. "Interrompi" shows once the read has begun,
-// not under a message that refuses it.
+void TFormMain::extractionFailed(const std::exception &error)
+{
+    Button3->setEnabled(false);
+    updateSummary();
+    // Without any heading there is nothing to extract and nothing to say.
+    if (m_dm.MTableAssIntest.hasCurrent())
+        reportError(error);
+}
+
+void TFormMain::readStopped()
+{
+    Button3->setEnabled(false);
+    LabelRiepilogo->setText(QStringLiteral("Estrazione interrotta"));
+}
+
+// From here to endRead() the read runs on the data module's threads and the
+// event loop runs as always. Every control but "Interrompi" is disabled, so
+// what the user does meanwhile is dropped as it comes, never kept for later;
+// the grid is not redrawn until the read's invoices come, at once.
 void TFormMain::beginRead()
 {
     m_reading = true;
-    m_stopRequested = false;
     m_shownDatabase = 0;
     m_focusBeforeRead = focusWidget();
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     DBGrid1->setUpdatesEnabled(false);
     DBGrid1->setEnabled(false);
     Panel1->setEnabled(false);
     m_stopButton->setEnabled(true);
+    m_stopButton->show();
     m_stopShortcut->setEnabled(true);
+    LabelRiepilogo->setText(QStringLiteral("Lettura del database 1 di %1...     Fatture lette: 0")
+                                .arg(m_dm.databaseNames().size()));
 }
 
 void TFormMain::endRead()
 {
-    // What came during the read's last steps is dropped too.
-    QCoreApplication::processEvents();
     m_reading = false;
+    QApplication::restoreOverrideCursor();
     m_stopShortcut->setEnabled(false);
     m_stopButton->hide();
     Panel1->setEnabled(true);
@@ -298,39 +321,49 @@ void TFormMain::endRead()
         m_focusBeforeRead->setFocus();
 }
 
-// "Interrompi", Escape, closing the window: the read stops at its next look.
+// "Interrompi", Escape, closing the window: the read stops at once, however
+// long a server keeps its threads waiting.
 void TFormMain::requestStop()
 {
     if (!m_reading)
         return;
-    m_stopRequested = true;
-    m_stopButton->setEnabled(false);
+    m_dm.stopExtraction();
+    endRead();
+    readStopped();
 }
 
-// Which database of how many is being read and the invoices read so far, in
-// the summary line; then the event loop runs. This is the one place that
-// runs it during a read.
+// From a thread of the read: handed to the window's own thread.
 void TFormMain::progress(int database, int databases, qint64 invoices)
 {
-    m_stopButton->show();
-    if (database != m_shownDatabase || m_shownClock.elapsed() >= kProgressIntervalMs) {
-        m_shownDatabase = database;
-        m_shownClock.start();
-        LabelRiepilogo->setText(QStringLiteral("Lettura del database %1 di %2...     Fatture lette: %3")
-                                    .arg(database)
-                                    .arg(databases)
-                                    .arg(QLocale().toString(invoices)));
-    }
-    QCoreApplication::processEvents();
+    const quint64 read = m_readNumber.load();
+    QMetaObject::invokeMethod(
+        this, [this, read, database, databases, invoices] { showProgress(read, database, databases, invoices); },
+        Qt::QueuedConnection);
 }
 
 bool TFormMain::shouldStop()
 {
-    return m_stopRequested;
+    return false; // the window stops a read through the data module
 }
 
-// Closing the window, or the system asking the program to end, stops a read;
-// the program ends once it has returned.
+// Which database of how many is being read and the invoices read so far, in
+// the summary line, at most every kProgressIntervalMs and whenever another
+// database begins; what comes late from a read that has ended is dropped.
+void TFormMain::showProgress(quint64 read, int database, int databases, qint64 invoices)
+{
+    if (!m_reading || read != m_readNumber)
+        return;
+    if (database == m_shownDatabase && m_shownClock.isValid() && m_shownClock.elapsed() < kProgressIntervalMs)
+        return;
+    m_shownDatabase = database;
+    m_shownClock.start();
+    LabelRiepilogo->setText(QStringLiteral("Lettura del database %1 di %2...     Fatture lette: %3")
+                                .arg(database)
+                                .arg(databases)
+                                .arg(QLocale().toString(invoices)));
+}
+
+// Closing the window, or the system asking the program to end, stops a read.
 void TFormMain::closeEvent(QCloseEvent *event)
 {
     requestStop();
@@ -463,7 +496,7 @@ void TFormMain::updateSummary()
     const QLocale locale;
     QString summary = QStringLiteral("Fatture: %1     Totale: %2     Senza C.F.: %3")
                           .arg(figures.invoices)
-                          .arg(locale.toCurrencyString(figures.totalUnits()))
+                          .arg(CurrencyFormat(locale).text(figures.total))
                           .arg(figures.withoutTaxCode);
     const InvoiceChecks &checks = table.checks();
     if (checks.invalidTaxCodeCount() > 0)

@@ -1,14 +1,17 @@
+#include "app/ConnectionWaitWindow.h"
 #include "app/ProgramSetup.h"
 #include "app/QtPrompter.h"
 #include "app/ProgramEnd.h"
 #include "app/TFormMain.h"
 #include "data/TDataModule1.h"
+#include "data/WorkerThreads.h"
 #include "dialogs/TDlgOpenFile.h"
 #include "dialogs/TRecordDlg.h"
 #include "platform/TolmError.h"
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char *argv[])
@@ -19,9 +22,10 @@ int main(int argc, char *argv[])
     QtPrompter prompter;
     Prompter::setCurrent(&prompter);
 
+    ConnectionWaitWindow connectionWait;
     std::unique_ptr<TDataModule1> dataModule;
     try {
-        dataModule = std::make_unique<TDataModule1>();
+        dataModule = std::make_unique<TDataModule1>(&connectionWait);
     } catch (const std::exception &error) {
         // Start-up cannot go on without the data module.
         QtPrompter::fatalError(errorText(error));
@@ -42,5 +46,11 @@ int main(int argc, char *argv[])
     }
     dataModule.reset();
     Prompter::setCurrent(nullptr);
+    // A read that was stopped, or an attach the program did not wait for,
+    // may still wait on a server after the data module's second: the program
+    // ends without it (there is nothing left to write), and without the
+    // client library's exit-time shutdown under its call.
+    if (WorkerThreads::running() > 0)
+        std::_Exit(status);
     return status;
 }

@@ -1,7 +1,9 @@
 #include "data/TDataModule1.h"
 
-#include "data/ExtractionListener.h"
-#include "data/InvoiceColumns.h"
+#include "data/ConnectionWait.h"
+#include "data/ExtractionRun.h"
+#include "data/PendingCall.h"
+#include "data/WorkerThreads.h"
 #include "firebird/IBDataSet.h"
 #include "firebird/IBDatabase.h"
 #include "firebird/IBTransaction.h"
@@ -11,18 +13,26 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompter.h"
 #include "platform/TolmError.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 #include "settings/TConfigurazione.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QScopedValueRollback>
 
+#include <chrono>
 #include <exception>
-#include <new>
 #include <optional>
 
 TDataModule1 *DataModule1 = nullptr;
+
+namespace {
+// The program ends while the configuration database is still being
+// attached.
+struct StartupAbandoned
+{
+};
+} // namespace
 
 const char *const TDataModule1::kExtractionSql =
     "select contab.*, (select first 1 BADGE from anagrafica where anagrafica.cf= contab.cf )as badge,"
@@ -34,10 +44,6 @@ const char *const TDataModule1::kExtractionSql =
     "from contab where  tipo=1 and data between :Data1 and  :Data2  and intestazione=:Intest";
 
 namespace {
-// Rows between two reports to the listener (a power of two).
-constexpr qint64 kReportRows = ExtractionListener::kRowsPerReport;
-static_assert((kReportRows & (kReportRows - 1)) == 0);
-
 // The parameter lines of a connection with the user and password of
 // [Database].
 QStringList connectionParams(const DatabaseLogin &login)
@@ -46,23 +52,21 @@ QStringList connectionParams(const DatabaseLogin &login)
             QStringLiteral("lc_ctype=ISO8859_1")};
 }
 
-// The error that stops an extraction at an amount that does not fit in the
-// table: the database, the invoice and the value.
-TolmError amountOutOfRange(const IBDatabase &database, const InvoiceRecord &r, const QString &value)
-{
-    return TolmError(QStringLiteral("Importo fuori intervallo nel database %1, fattura %2 del %3: %4")
-                         .arg(database.DatabaseName())
-                         .arg(r.numero)
-                         .arg(r.data.toString(QStringLiteral("dd/MM/yyyy")), value));
-}
+// How long the configuration database may take to attach before whoever
+// waits for it is told.
+constexpr std::chrono::milliseconds kQuickAttach(1000);
+// How long the data module's end waits for the threads of a read that was
+// stopped or ended early.
+constexpr std::chrono::milliseconds kWorkersAtEnd(1000);
 } // namespace
 
-TDataModule1::TDataModule1(QObject *parent)
+TDataModule1::TDataModule1(ConnectionWait *wait, QObject *parent)
     : QObject(parent),
       IBDatabaseConfig(std::make_unique<IBDatabase>()),
       IBTransactionConfig(std::make_unique<IBTransaction>()),
       IBDataSetIntest(std::make_unique<IBDataSet>()),
-      IBDataSetExport(std::make_unique<IBDataSet>())
+      IBDataSetExport(std::make_unique<IBDataSet>()),
+      m_connectionWait(wait)
 {
     DataModule1 = this;
     IBTransactionConfig->setDefaultDatabase(IBDatabaseConfig.get());
@@ -76,6 +80,10 @@ TDataModule1::TDataModule1(QObject *parent)
 
 TDataModule1::~TDataModule1()
 {
+    stopExtraction();
+    // A stopped read, or one that ended at an error while others were still
+    // attaching, ends its threads on its own: a second at most for them.
+    WorkerThreads::waitForAll(kWorkersAtEnd);
     guarded([this] { DataModuleDestroy(); });
     guarded([this] {
         IBDataSetIntest->Close();
@@ -92,7 +100,11 @@ void TDataModule1::DataModuleCreate()
         return;
     cancontinue = true;
     leggidatabase();
-    openConfigDatabase();
+    try {
+        openConfigDatabase();
+    } catch (const StartupAbandoned &) {
+        return; // the program is ending: nothing more to load, nothing to say
+    }
     leggiintestazioni();
 }
 
@@ -126,7 +138,18 @@ void TDataModule1::openConfigDatabase()
     IBDatabaseConfig->Close();
     IBDatabaseConfig->setDatabaseName(configurazione->FFileConfig);
     IBDatabaseConfig->Params() = params;
-    IBDatabaseConfig->Open();
+    // On a worker thread, so that a server that is slow to answer keeps no
+    // window from painting; the attachment is the connection's once made.
+    const QString name = configurazione->FFileConfig;
+    const auto attach = PendingCall<IBAttachment>::start([name, params] { return IBDatabase::attach(name, params); });
+    const auto waitFor = [&attach](std::chrono::milliseconds limit) { return attach->waitFor(limit); };
+    if (m_connectionWait && !waitFor(kQuickAttach))
+        m_connectionWait->wait(name, waitFor);
+    else
+        attach->wait();
+    if (!waitFor(std::chrono::milliseconds(0)))
+        throw StartupAbandoned();
+    IBDatabaseConfig->adopt(attach->take());
 }
 
 void TDataModule1::liberadatabase()
@@ -193,8 +216,8 @@ void TDataModule1::Riscriviintestazioni()
 
 void TDataModule1::closeExtraction()
 {
-    // Not under a running extraction (a listener of its progress).
-    if (m_extracting)
+    // Not under a running extraction: its invoices are to come.
+    if (m_run)
         return;
     dxMemDataFatture.reopen();
     IBDataSetExport->Close();
@@ -212,32 +235,93 @@ QStringList TDataModule1::databaseNames() const
 
 void TDataModule1::EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener)
 {
-    m_stopped = false;
-    if (MTableAssIntest.currentSezionaleNumber() < 0) {
-        Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
-        return;
-    }
     if (Azione == 0 || Azione == 1) {
-        if (!listDB || listDB->empty()) {
-            // Emptied before the message box runs its event loop, so that no
-            // view meets the table halfway through a reset.
-            closeExtraction();
-            Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
+        if (!beginExtraction(dataDa, DataAl, listener))
             return;
-        }
-        // The listener runs the event loop: nothing may start a second
-        // extraction into the table being filled.
-        if (m_extracting)
-            return;
-        const QScopedValueRollback extracting(m_extracting, true);
-        const QScopedValueRollback following(m_listener, listener);
-        m_stopped = !readDatabases(dataDa, DataAl);
+        m_run->waitUntilFinished();
+        finishExtraction();
         if (m_stopped)
             return;
+    } else {
+        m_stopped = false;
+        if (MTableAssIntest.currentSezionaleNumber() < 0) {
+            Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
+            return;
+        }
     }
     if (Azione == 0 || Azione == 2)
         recordExport(
             esportafile(dxMemDataFatture, configurazione->exportSettings(), MTableAssIntest.currentSezionale()));
+}
+
+bool TDataModule1::beginExtraction(const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener)
+{
+    // One read at a time into the table.
+    if (m_run)
+        return false;
+    m_stopped = false;
+    const int sezionale = MTableAssIntest.currentSezionaleNumber();
+    if (sezionale < 0) {
+        Prompter::current().information(QStringLiteral("Nessun Sezionale impostato"));
+        return false;
+    }
+    if (!listDB || listDB->empty()) {
+        // Emptied before the message box runs its event loop, so that no
+        // view meets the table halfway through a reset.
+        closeExtraction();
+        Prompter::current().information(QStringLiteral("Nessun database pazienti impostato"));
+        return false;
+    }
+    ExtractionRequest request;
+    for (size_t i = 0; i < listDB->size(); ++i) {
+        const IBDatabase &database = *(*listDB)[i];
+        request.databases.push_back({database.DatabaseName(), database.Params(), (*listTR)[i]->Params()});
+    }
+    request.query = {dataDa, DataAl, MTableAssIntest.currentSigla()};
+    request.sezionale = sezionale;
+    request.journalPath = ExportJournal::defaultPath();
+
+    IBDataSetExport->Close();
+    cancontinue = true;
+    request.spare = dxMemDataFatture.emptyForRead();
+    // The run's thread posts to this object's; the run is abandoned before
+    // this object goes, so the post never meets a destroyed one.
+    m_run = ExtractionRun::start(std::move(request), listener, [this] {
+        QMetaObject::invokeMethod(this, &TDataModule1::extractionFinished, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void TDataModule1::finishExtraction()
+{
+    if (!m_run || !m_run->isFinished())
+        return;
+    ExtractionResult result = m_run->takeResult();
+    m_run.reset();
+    using Outcome = ExtractionResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::Stopped:
+        m_stopped = true;
+        return;
+    case Outcome::ShortOfMemory:
+        throw TolmError(QStringLiteral("Memoria insufficiente per le fatture estratte: restringere il periodo"));
+    case Outcome::Complete:
+    case Outcome::Failed:
+        break;
+    }
+    cancontinue = result.everyTaxCode;
+    dxMemDataFatture.adopt(std::move(result.records), std::move(result.checks), std::move(result.history));
+    if (result.error)
+        std::rethrow_exception(result.error);
+}
+
+void TDataModule1::stopExtraction()
+{
+    if (!m_run)
+        return;
+    m_run->abandon();
+    m_run.reset();
+    m_stopped = true;
 }
 
 void TDataModule1::recordExport(const QString &file)
@@ -251,111 +335,4 @@ void TDataModule1::recordExport(const QString &file)
     ExportJournal(ExportJournal::defaultPath())
         .append(dxMemDataFatture.records(), MTableAssIntest.currentSigla(), MTableAssIntest.currentSezionale(), file,
                 moment);
-}
-
-// Reads every patient database into the invoice table; false when the
-// listener stopped the read.
-bool TDataModule1::readDatabases(const QDate &dataDa, const QDate &DataAl)
-{
-    dxMemDataFatture.beginFill();
-    bool stopped = false;
-    bool outOfMemory = false;
-    std::exception_ptr error;
-    try {
-        IBDataSetExport->Close();
-        cancontinue = true;
-        const QString intestazione = MTableAssIntest.currentSigla();
-        m_invoicesRead = 0;
-        for (size_t i = 0; !stopped && i < listDB->size(); ++i) {
-            m_database = int(i) + 1;
-            stopped = !goOn() || !extractFrom(*(*listDB)[i], *(*listTR)[i], quint16(i), dataDa, DataAl, intestazione);
-        }
-    } catch (const std::bad_alloc &) {
-        outOfMemory = true;
-    } catch (...) {
-        error = std::current_exception();
-    }
-
-    // The filling ends here, however the read ended. After an error the
-    // records read before it stay, in order; a stopped read and one short of
-    // memory leave the table empty.
-    if (stopped || outOfMemory) {
-        dxMemDataFatture.abandonFill();
-    } else {
-        // What was exported before, found once the invoices stand in order.
-        // The look-up keeps the window painting; a stop asked meanwhile comes
-        // too late to matter, as the read is complete.
-        const int sezionale = MTableAssIntest.currentSezionaleNumber();
-        const auto lookUp = [this, sezionale](const std::vector<InvoiceRecord> &records) {
-            return ExportJournal(ExportJournal::defaultPath()).lookUp(records, sezionale, [this] { goOn(); });
-        };
-        try {
-            stopped = !dxMemDataFatture.endFill([this] { return goOn(); }, lookUp);
-        } catch (const std::bad_alloc &) {
-            outOfMemory = true; // endFill() has emptied the table
-        }
-    }
-    if (error)
-        std::rethrow_exception(error);
-    if (outOfMemory) {
-        IBDataSetExport->Close();
-        throw TolmError(QStringLiteral("Memoria insufficiente per le fatture estratte: restringere il periodo"));
-    }
-    return !stopped;
-}
-
-// Tells the listener how far the read has come; false when it asks to stop.
-bool TDataModule1::goOn()
-{
-    if (!m_listener)
-        return true;
-    m_listener->progress(m_database, int(listDB->size()), m_invoicesRead);
-    return !m_listener->shouldStop();
-}
-
-// Reads one database's invoices into the table; false when the listener
-// stopped the read. Either way the query ends closed and the transaction
-// committed.
-bool TDataModule1::extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source,
-                               const QDate &dataDa, const QDate &DataAl, const QString &intestazione)
-{
-    IBDataSet &query = *IBDataSetExport;
-    query.Close();
-    database.Close();
-    query.setDatabase(&database);
-    query.setTransaction(&transaction);
-    database.Open();
-    query.setParamDate(QStringLiteral("Data1"), dataDa);
-    query.setParamDate(QStringLiteral("Data2"), DataAl);
-    query.setParamText(QStringLiteral("Intest"), intestazione);
-    query.Open();
-
-    const InvoiceColumns columns(query);
-    InvoiceRecord r;
-    r.source = source;
-    bool stopped = false;
-    for (; !query.Eof(); query.Next()) {
-        std::optional<QString> outOfRange;
-        try {
-            columns.read(query, r);
-        } catch (const AmountOutOfRange &error) {
-            outOfRange = error.value();
-        }
-        if (cancontinue && r.cf.isEmpty())
-            cancontinue = false;
-        if (!outOfRange)
-            outOfRange = r.totalOutOfRange();
-        if (outOfRange)
-            throw amountOutOfRange(database, r, *outOfRange);
-        dxMemDataFatture.append(r);
-        if ((++m_invoicesRead & (kReportRows - 1)) == 0 && !goOn()) {
-            stopped = true;
-            break;
-        }
-    }
-    query.Close();
-    // The program only reads: end the transaction now rather than holding the
-    // database's oldest active transaction back until the next extraction.
-    transaction.Commit();
-    return !stopped;
 }

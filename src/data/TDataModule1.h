@@ -12,7 +12,9 @@
 #include <optional>
 #include <vector>
 
+class ConnectionWait;
 class ExtractionListener;
+class ExtractionRun;
 class IBDatabase;
 class IBTransaction;
 class IBDataSet;
@@ -28,8 +30,9 @@ class TDataModule1 : public QObject
 public:
     // Loads the client library (an error there propagates: start-up cannot go
     // on), then runs DataModuleCreate, whose errors go to the default error
-    // report.
-    explicit TDataModule1(QObject *parent = nullptr);
+    // report. The configuration database is attached on a worker thread;
+    // wait, when given, is told when that takes long and waits for it.
+    explicit TDataModule1(ConnectionWait *wait = nullptr, QObject *parent = nullptr);
     // Runs DataModuleDestroy (errors reported), then closes what is left.
     ~TDataModule1() override;
 
@@ -37,10 +40,29 @@ public:
     // heading between the two days and looks them up in the export journal,
     // 2 exports the invoice table and adds its invoices to the journal, 0
     // does both. The listener, when given, follows the read and may stop it.
+    // The read runs on worker threads; this waits for it.
     void EstraiDati(int Azione, const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener = nullptr);
-    // True when the listener stopped the read of the last EstraiDati(): the
-    // invoice table is empty and nothing was exported.
+    // True when the last read was stopped (by its listener or
+    // stopExtraction()): the invoice table is empty and nothing was
+    // exported.
     bool extractionStopped() const { return m_stopped; }
+
+    // The window's way to extract: starts the read of the selected heading's
+    // invoices between the two days on worker threads and returns at once,
+    // the invoice table emptied; extractionFinished() says when the read has
+    // ended, and finishExtraction() then takes its invoices into the table.
+    // False, the message shown, when there is nothing to read (no sezionale,
+    // no patient database); errors before the read propagate.
+    bool beginExtraction(const QDate &dataDa, const QDate &DataAl, ExtractionListener *listener = nullptr);
+    bool extractionRunning() const { return m_run != nullptr; }
+    // Takes the ended read's invoices into the table, in one reset. Throws
+    // its error: the records of the databases listed before the one that
+    // failed stay, in order.
+    void finishExtraction();
+    // Stops the running read at once: the table stays empty, the listener
+    // hears nothing more, and the read's threads end on their own (one that
+    // waits on a server, when the server answers or gives up).
+    void stopExtraction();
 
     // Reloads the association table from the configuration database and the
     // stored associations.
@@ -76,26 +98,25 @@ public:
     // The extraction query's text.
     static const char *const kExtractionSql;
 
+signals:
+    // The read begun by beginExtraction() has ended: call
+    // finishExtraction().
+    void extractionFinished();
+
 private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void leggidatabase();
     void openConfigDatabase();
     void liberadatabase();
-    bool readDatabases(const QDate &dataDa, const QDate &DataAl);
-    bool extractFrom(IBDatabase &database, IBTransaction &transaction, quint16 source, const QDate &dataDa,
-                     const QDate &DataAl, const QString &intestazione);
-    bool goOn();
     // The invoice table exported into file: marked so, and a line for each
     // invoice added to the export journal.
     void recordExport(const QString &file);
 
-    // The running extraction: who follows it and how far it has come.
-    bool m_extracting = false;
+    ConnectionWait *m_connectionWait;
+    // The running read, until its invoices are taken or it is stopped.
+    std::shared_ptr<ExtractionRun> m_run;
     bool m_stopped = false;
-    ExtractionListener *m_listener = nullptr;
-    int m_database = 0;
-    qint64 m_invoicesRead = 0;
 };
 
 // The one data module of the run.

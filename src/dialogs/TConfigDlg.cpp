@@ -47,14 +47,6 @@ QComboBox *editableCombo(QWidget *parent, const QStringList &items)
     return combo;
 }
 
-// An edit with the typing limits of the setting it shows.
-LimitedLineEdit *limitedEdit(QWidget *parent, const char *control)
-{
-    const GeneraleKey *key = generaleKeyOfControl(QLatin1String(control));
-    Q_ASSERT(key);
-    return new LimitedLineEdit(key->typingLimit, key->digitsOnly, parent);
-}
-
 // Shows a text in an editable drop-down, on its item when it is one.
 void showEditText(QComboBox *combo, const QString &text)
 {
@@ -108,7 +100,7 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
     makeLabel(this, QStringLiteral("Attività"), ComboAttivita, {6, codesTop, 42, kRowHeight});
     ComboRegistro = placeNamed(editableCombo(this, {"A", "E", "F"}), "ComboRegistro", {160, codesTop, 52, kRowHeight});
     makeLabel(this, QStringLiteral("Registro"), ComboRegistro, {112, codesTop, 48, kRowHeight});
-    EditIVA = placeNamed(limitedEdit(this, "EditIVA"), "EditIVA", {292, codesTop, 48, kRowHeight});
+    EditIVA = placeNamed(new LimitedLineEdit(2, true, this), "EditIVA", {292, codesTop, 48, kRowHeight});
     makeLabel(this, QStringLiteral("Aliq. Iva"), EditIVA, {246, codesTop, 46, kRowHeight});
 
     // Fee codes on the left, stamp-duty codes on the right, line by line.
@@ -122,17 +114,17 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
         makeLabel(this, bolloLabel, bollo, {rightLabel, y, rightEdit - rightLabel - 2, kRowHeight});
         y += pitch;
     };
-    codeLine(EditInapplicabilita = limitedEdit(this, "EditInapplicabilita"), "EditInapplicabilita",
-             QStringLiteral("Tit. Inapplicabilità"), EditInapplicabilitaBollo = limitedEdit(this, "EditInapplicabilitaBollo"),
+    codeLine(EditInapplicabilita = new LimitedLineEdit(2, false, this), "EditInapplicabilita",
+             QStringLiteral("Tit. Inapplicabilità"), EditInapplicabilitaBollo = new LimitedLineEdit(2, false, this),
              "EditInapplicabilitaBollo", QStringLiteral("Tit. Inapplicabilità Bollo"));
     codeLine(EditVoceIva = new QLineEdit(this), "EditVoceIva", QStringLiteral("Voce Iva"),
              EditVoceIvaBollo = new QLineEdit(this), "EditVoceIvaBollo", QStringLiteral("Voce Iva Bollo"));
-    codeLine(EditSettore = limitedEdit(this, "EditSettore"), "EditSettore", QStringLiteral("Settore"),
-             EditSettoreBollo = limitedEdit(this, "EditSettoreBollo"), "EditSettoreBollo", QStringLiteral("Settore Bollo"));
-    codeLine(EditCD = limitedEdit(this, "EditCD"), "EditCD", QStringLiteral("Conto Dare"),
-             EditCDBollo = limitedEdit(this, "EditCDBollo"), "EditCDBollo", QStringLiteral("C. Dare Bollo"));
-    codeLine(EditCA = limitedEdit(this, "EditCA"), "EditCA", QStringLiteral("Conto Avere"),
-             EditCABollo = limitedEdit(this, "EditCABollo"), "EditCABollo", QStringLiteral("C. Avere Bollo"));
+    codeLine(EditSettore = new LimitedLineEdit(3, true, this), "EditSettore", QStringLiteral("Settore"),
+             EditSettoreBollo = new LimitedLineEdit(3, true, this), "EditSettoreBollo", QStringLiteral("Settore Bollo"));
+    codeLine(EditCD = new LimitedLineEdit(6, true, this), "EditCD", QStringLiteral("Conto Dare"),
+             EditCDBollo = new LimitedLineEdit(6, true, this), "EditCDBollo", QStringLiteral("C. Dare Bollo"));
+    codeLine(EditCA = new LimitedLineEdit(6, true, this), "EditCA", QStringLiteral("Conto Avere"),
+             EditCABollo = new LimitedLineEdit(6, true, this), "EditCABollo", QStringLiteral("C. Avere Bollo"));
 
     CancelBtn = placeNamed(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn", {184, 260, 75, 25});
     CancelBtn->setAutoDefault(false);
@@ -140,6 +132,32 @@ TConfigDlg::TConfigDlg(QWidget *parent) : CenteredDialog(parent)
     OKBtn = placeNamed(new QPushButton(QStringLiteral("OK"), this), "OKBtn", {265, 260, 75, 25});
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The control of each [Generale] key.
+    m_controls = {{"PeriodoSalvataggio", ComboBoxPeriodo},
+                  {"CartellaSalvataggio", EditFolder},
+                  {"CreaSottocartelle", CheckBoxSottocartelle},
+                  {"EstensioneTXT", CheckBoxEstensionetxt},
+                  {"Attivita", ComboAttivita},
+                  {"Registro", ComboRegistro},
+                  {"Settore", EditSettore},
+                  {"ContoDare", EditCD},
+                  {"ContoAvere", EditCA},
+                  {"SettoreBollo", EditSettoreBollo},
+                  {"ContoDareBollo", EditCDBollo},
+                  {"ContoAvereBollo", EditCABollo},
+                  {"IVA", EditIVA},
+                  {"Inapplicabilita", EditInapplicabilita},
+                  {"VoceIva", EditVoceIva},
+                  {"InapplicabilitaBollo", EditInapplicabilitaBollo},
+                  {"VoceIvaBollo", EditVoceIvaBollo}};
+}
+
+QWidget *TConfigDlg::controlOf(const GeneraleKey &key) const
+{
+    QWidget *control = m_controls.value(QLatin1String(key.name));
+    Q_ASSERT(control);
+    return control;
 }
 
 void TConfigDlg::showEvent(QShowEvent *event)
@@ -155,7 +173,7 @@ void TConfigDlg::mostraconfig()
     if (!Config)
         return;
     for (const GeneraleKey &key : generaleKeys()) {
-        QWidget *control = findChild<QWidget *>(QLatin1String(key.control));
+        QWidget *control = controlOf(key);
         const QVariant value = Config->value(key);
         if (auto *combo = qobject_cast<QComboBox *>(control)) {
             if (key.kind == GeneraleKey::Number) {
@@ -179,7 +197,7 @@ void TConfigDlg::applicaconfig()
     // In table order, so the folder comes before the flag: each recomputes
     // the export folder only when its value changes.
     for (const GeneraleKey &key : generaleKeys()) {
-        QWidget *control = findChild<QWidget *>(QLatin1String(key.control));
+        QWidget *control = controlOf(key);
         if (auto *combo = qobject_cast<QComboBox *>(control)) {
             Config->setValue(key, key.kind == GeneraleKey::Number ? QVariant(combo->currentIndex())
                                                                   : QVariant(combo->currentText()));

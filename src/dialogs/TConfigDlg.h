@@ -4,6 +4,9 @@
 
 #include "dialogs/CenteredDialog.h"
 
+#include <QHash>
+#include <QString>
+
 #include <functional>
 
 class QCheckBox;
@@ -12,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TConfigurazione;
+struct GeneraleKey;
 
 // The settings dialog: edits the [Generale] values of the settings object in
 // place. Showing it puts the settings into the controls; closing it with OK
@@ -74,4 +78,9 @@ private:
     void SpeedButton7Click();
     void SpeedButton1Click();
     void SpeedButton2Click();
+
+    QWidget *controlOf(const GeneraleKey &key) const;
+
+    // The control that shows and edits each [Generale] key, by the key's name.
+    QHash<QString, QWidget *> m_controls;
 };

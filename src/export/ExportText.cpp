@@ -2,8 +2,6 @@
 // field separator.
 #include "export/ExportText.h"
 
-#include <cstring>
-
 qint64 nearestWholeUnits(qint64 amount)
 {
     const qint64 whole = amount / kMoneyScale; // towards zero
@@ -20,10 +18,7 @@ QString formatAmount(qint64 amount, const QLocale &locale)
 {
     const QByteArray point = locale.decimalPoint().toUtf8();
     QByteArray text(kAmountDigitsBound + point.size(), Qt::Uninitialized);
-    const char *const end = putAmount(text.data(), amount, [&](char *out) {
-        std::memcpy(out, point.constData(), size_t(point.size()));
-        return out + point.size();
-    });
+    const char *const end = putAmount(text.data(), amount, point);
     return QString::fromUtf8(text.constData(), end - text.constData());
 }
 

@@ -4,7 +4,7 @@
 
 #include "export/ExportText.h"
 #include "platform/AnsiCodePage.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 
 #include <algorithm>
@@ -18,8 +18,6 @@ constexpr qsizetype kCustomerBound =
     + decltype(InvoiceRecord::Cognome)::capacity + 1 + decltype(InvoiceRecord::nome)::capacity
     + decltype(InvoiceRecord::indirizzo)::capacity + decltype(InvoiceRecord::cap)::capacity
     + decltype(InvoiceRecord::citta)::capacity + decltype(InvoiceRecord::provincia)::capacity + 7;
-// A whole number of 64 bits with its sign.
-constexpr qsizetype kIntegerBound = 20;
 
 QByteArray field(const QByteArray &value)
 {
@@ -60,15 +58,6 @@ char *putField(char *out, const FixedText<N> &text)
     mendField(start, text.size());
     *out++ = ';';
     return out;
-}
-
-char *putInteger(char *out, qint64 value)
-{
-    if (value < 0) {
-        *out++ = '-';
-        return putDigits(out, quint64(-(value + 1)) + 1);
-    }
-    return putDigits(out, quint64(value));
 }
 
 // The fixed bytes of a row: the ";" after DATA OPER, PROG.P and RIGA, N.DOC
@@ -115,7 +104,7 @@ void RowWriter::setDate(const QDate &date)
 
 char *RowWriter::writeAmount(char *out, qint64 amount) const
 {
-    return putAmount(out, amount, [this](char *at) { return put(at, m_decimalPoint); });
+    return putAmount(out, amount, m_decimalPoint);
 }
 
 char *RowWriter::writeRow(char *out, const InvoiceRecord &record, bool stampDuty, const char *customer,

@@ -151,3 +151,12 @@ void FbClient::throwError(const ISC_STATUS *status) const
 {
     throw TolmError(errorMessage(status));
 }
+
+QString FbClient::noAnswerMessage(const QString &host) const
+{
+    const QByteArray name = host.toLocal8Bit();
+    const ISC_STATUS status[] = {isc_arg_gds,    isc_network_error,   isc_arg_string,
+                                 ISC_STATUS(reinterpret_cast<intptr_t>(name.constData())),
+                                 isc_arg_gds,    isc_net_connect_err, isc_arg_end};
+    return errorMessage(status);
+}

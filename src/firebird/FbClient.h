@@ -56,6 +56,8 @@ public:
     // The client's own message for a status vector: the lines fb_interpret
     // gives, joined with "\n". Empty when the vector holds no error.
     QString errorMessage(const ISC_STATUS *status) const;
+    // The client's own message for a server host that does not answer.
+    QString noAnswerMessage(const QString &host) const;
     static bool failed(const ISC_STATUS *status) { return status[0] == 1 && status[1] != 0; }
     // Throws TolmError(errorMessage(status)) when the status holds an error.
     void check(const ISC_STATUS *status) const

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr ISC_STATUS kEndOfCursor = 100;
-constexpr int kMoneyDecimals = IBDataSet::kMoneyDecimals;
 
 constexpr qint64 kPow10[] = {
     1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 100000000LL,
@@ -28,7 +27,7 @@ constexpr qint64 kPow10[] = {
 // fit.
 bool roundMoney(double x, qint64 *result)
 {
-    const double scaled = x * double(kPow10[kMoneyDecimals]);
+    const double scaled = x * double(kMoneyScale);
     // 2^63: the first value that no qint64 holds.
     if (!(scaled > -9223372036854775808.0 && scaled < 9223372036854775808.0))
         return false;
@@ -344,8 +343,10 @@ void IBDataSet::setParamNull(const QString &name)
         bindNull(slot);
 }
 
-void IBDataSet::setParamDate(const QString &name, QDate value)
+void IBDataSet::setParamDate(const QString &name, QDate value, DayMoment moment)
 {
+    // ISC_TIME counts ten-thousandths of a second.
+    constexpr ISC_TIME kLastMoment = ISC_TIME(24 * 60 * 60) * 10000 - 1;
     for (int slot : slotsOf(name)) {
         if (!value.isValid()) {
             bindNull(slot);
@@ -361,7 +362,7 @@ void IBDataSet::setParamDate(const QString &name, QDate value)
             var.sqltype = SQL_TYPE_DATE | 1;
             var.sqllen = sizeof(ISC_DATE);
         } else {
-            p.value.timestamp = ISC_TIMESTAMP{days, 0};
+            p.value.timestamp = ISC_TIMESTAMP{days, moment == DayMoment::LastMoment ? kLastMoment : 0};
             var.sqltype = SQL_TIMESTAMP | 1;
             var.sqllen = sizeof(ISC_TIMESTAMP);
         }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/Money.h"
 #include "platform/TolmError.h"
 
 #include <ibase.h>
@@ -95,9 +96,13 @@ public:
 
     // Parameter names in marker order; a repeated name appears each time.
     const QStringList &paramNames() const { return m_paramNames; }
+    // Where a day begins or ends, for a date sent as a timestamp.
+    enum class DayMoment { Start, LastMoment };
     // A date is sent as DATE where the statement expects a DATE, else as a
-    // TIMESTAMP at 00:00:00 (dialect 1 describes its dates as timestamps).
-    void setParamDate(const QString &name, QDate value);
+    // TIMESTAMP (dialect 1 describes its dates as timestamps) at 00:00:00, or
+    // at the day's last moment, 23:59:59.9999, so that a range's last day
+    // counts whole.
+    void setParamDate(const QString &name, QDate value, DayMoment moment = DayMoment::Start);
     // Text is sent as bytes of the connection's character set.
     void setParamText(const QString &name, const QString &value);
     void setParamInteger(const QString &name, qint64 value);
@@ -163,8 +168,6 @@ public:
             return QDate::fromJulianDay(load<ISC_TIMESTAMP>(c.data).timestamp_date + kIscDateEpoch);
         conversionError(index, "date");
     }
-    // Decimals of the amounts asMoney() gives.
-    static constexpr int kMoneyDecimals = 4;
     // Ten-thousandths of the unit: scaled integers exactly (rounded half away
     // from zero below four decimals), DOUBLE and FLOAT rounded to the nearest;
     // null gives 0. A value that does not fit in 64 bits of ten-thousandths
@@ -177,7 +180,7 @@ public:
         // NUMERIC(15,2) of dialect 3, and the like.
         qint64 money;
         if (c.type == SQL_INT64 && c.scale <= 0 && c.scale >= -kMoneyDecimals
-            && !__builtin_mul_overflow(load<ISC_INT64>(c.data), kMoneyFactor[-c.scale], &money))
+            && !__builtin_mul_overflow(load<ISC_INT64>(c.data), kMoneyPerStep[size_t(-c.scale)], &money))
             return money;
         return moneyOf(index);
     }
@@ -227,8 +230,6 @@ private:
 
     // ISC_DATE counts days from 17 November 1858, Julian day 2400001.
     static constexpr qint64 kIscDateEpoch = 2400001;
-    // Ten-thousandths of the unit in a scaled integer of 0 to 4 decimals.
-    static constexpr qint64 kMoneyFactor[] = {10000, 1000, 100, 10, 1};
 
     template <typename T>
     static T load(const char *data)

@@ -1,8 +1,8 @@
 #include "firebird/IBDatabase.h"
 
-#include "firebird/IBTransaction.h" // complete type for the guarded pointer
-
 #include "firebird/FbClient.h"
+#include "firebird/RemoteHost.h"
+#include "platform/HostLookup.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/TolmError.h"
 
@@ -52,23 +52,19 @@ IBDatabase::~IBDatabase()
     }
 }
 
-IBTransaction *IBDatabase::DefaultTransaction() const
-{
-    return m_defaultTransaction.data();
-}
+namespace {
 
-void IBDatabase::setDefaultTransaction(IBTransaction *transaction)
-{
-    m_defaultTransaction = transaction;
-}
+using Charset = IBAttachment::Charset;
 
-QByteArray IBDatabase::buildDpb(int *dialect, Charset *charset) const
+// The database parameter block of the parameter lines, with the dialect and
+// character set they ask for.
+QByteArray buildDpb(const QStringList &params, int *dialect, Charset *charset)
 {
     QByteArray dpb;
     dpb.append(char(isc_dpb_version1));
     *dialect = 3;
     *charset = Charset::Ansi;
-    for (const QString &line : m_params) {
+    for (const QString &line : params) {
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty())
             continue;
@@ -101,51 +97,22 @@ QByteArray IBDatabase::buildDpb(int *dialect, Charset *charset) const
             throw TolmError(QStringLiteral("Unknown database parameter: %1").arg(line));
         }
     }
-    return dpb;
-}
-
-void IBDatabase::Open()
-{
-    if (Connected())
-        return;
-    if (m_databaseName.isEmpty())
-        throw TolmError(QStringLiteral("Database name is missing"));
-
-    int dialect = 3;
-    Charset charset = Charset::Ansi;
-    QByteArray dpb = buildDpb(&dialect, &charset);
+    appendInteger(dpb, isc_dpb_connect_timeout, IBDatabase::kConnectTimeoutSeconds);
     // File names on this platform are UTF-8: say so to the client, which
     // otherwise reads the name in the connection's character set.
     dpb.append(char(isc_dpb_utf8_filename));
     dpb.append(char(0));
-    const QByteArray name = m_databaseName.toUtf8();
-    if (name.size() > SHRT_MAX)
-        throw TolmError(QStringLiteral("Database name too long"));
-
-    ISC_STATUS_ARRAY status;
-    isc_db_handle handle = 0;
-    m_client->attach_database(status, short(name.size()), name.constData(), &handle,
-                              short(dpb.size()), dpb.constData());
-    m_client->check(status);
-    m_handle = handle;
-    m_charset = charset;
-
-    try {
-        m_databaseDialect = readDatabaseDialect();
-    } catch (...) {
-        detachQuietly();
-        throw;
-    }
-    m_dialect = (m_databaseDialect > 0 && m_databaseDialect < dialect) ? 1 : dialect;
+    return dpb;
 }
 
-int IBDatabase::readDatabaseDialect()
+// The database's own SQL dialect, 0 when the server does not say.
+int readDatabaseDialect(const FbClient &client, isc_db_handle handle)
 {
     const char items[] = {char(isc_info_db_sql_dialect), char(isc_info_end)};
     char buffer[64] = {};
     ISC_STATUS_ARRAY status;
-    m_client->database_info(status, &m_handle, short(sizeof items), items, short(sizeof buffer), buffer);
-    m_client->check(status);
+    client.database_info(status, &handle, short(sizeof items), items, short(sizeof buffer), buffer);
+    client.check(status);
     for (size_t p = 0; p + 3 <= sizeof buffer;) {
         const char item = buffer[p];
         if (item == char(isc_info_end) || item == char(isc_info_truncated))
@@ -158,6 +125,77 @@ int IBDatabase::readDatabaseDialect()
         p += 3 + size_t(length);
     }
     return 0;
+}
+
+} // namespace
+
+IBAttachment &IBAttachment::operator=(IBAttachment &&other) noexcept
+{
+    if (this != &other) {
+        detach();
+        m_client = other.m_client;
+        m_handle = other.release();
+        m_dialect = other.m_dialect;
+        m_databaseDialect = other.m_databaseDialect;
+        m_charset = other.m_charset;
+    }
+    return *this;
+}
+
+void IBAttachment::detach()
+{
+    if (!m_handle)
+        return;
+    ISC_STATUS_ARRAY status;
+    m_client->detach_database(status, &m_handle);
+    m_handle = 0;
+}
+
+IBAttachment IBDatabase::attach(const QString &databaseName, const QStringList &params)
+{
+    if (databaseName.isEmpty())
+        throw TolmError(QStringLiteral("Database name is missing"));
+    int dialect = 3;
+    Charset charset = Charset::Ansi;
+    const QByteArray dpb = buildDpb(params, &dialect, &charset);
+    const QByteArray name = databaseName.toUtf8();
+    if (name.size() > SHRT_MAX)
+        throw TolmError(QStringLiteral("Database name too long"));
+
+    const FbClient &client = FbClient::instance();
+    // The client waits on a server PC that is switched off as long as the
+    // system lets a connection try (two minutes and more): ask first, for
+    // the connect time-out at most.
+    if (const auto remote = remoteHost(databaseName);
+        remote && !hostAnswers(remote->host, remote->service, kConnectTimeoutSeconds * 1000))
+        throw TolmError(client.noAnswerMessage(remote->host));
+    ISC_STATUS_ARRAY status;
+    isc_db_handle handle = 0;
+    client.attach_database(status, short(name.size()), name.constData(), &handle, short(dpb.size()),
+                           dpb.constData());
+    client.check(status);
+    // Detached again by the attachment should the dialect's look-up fail.
+    IBAttachment attachment(client, handle, dialect, 0, charset);
+    const int databaseDialect = readDatabaseDialect(client, handle);
+    const int inUse = (databaseDialect > 0 && databaseDialect < dialect) ? 1 : dialect;
+    return IBAttachment(client, attachment.release(), inUse, databaseDialect, charset);
+}
+
+void IBDatabase::Open()
+{
+    if (Connected())
+        return;
+    adopt(attach(m_databaseName, m_params));
+}
+
+void IBDatabase::adopt(IBAttachment attachment)
+{
+    if (Connected() || !attachment.isValid())
+        return;
+    m_charset = attachment.charset();
+    m_dialect = attachment.dialect();
+    m_databaseDialect = attachment.databaseDialect();
+    m_handle = attachment.release();
 }
 
 void IBDatabase::Close()

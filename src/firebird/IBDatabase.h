@@ -2,14 +2,58 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <ibase.h>
 
+#include <utility>
+
 class FbClient;
 class IBTransaction;
+
+// An attachment made by IBDatabase::attach() and not yet given to a
+// connection. Any thread may make one; whoever holds it last detaches it, so
+// one made for a connection that no longer wants it (a read that was
+// stopped, a program that ends) is released where it is dropped.
+class IBAttachment
+{
+public:
+    enum class Charset { Ansi, Latin1, Utf8 };
+
+    IBAttachment() = default;
+    IBAttachment(const FbClient &client, isc_db_handle handle, int dialect, int databaseDialect, Charset charset)
+        : m_client(&client), m_handle(handle), m_dialect(dialect), m_databaseDialect(databaseDialect),
+          m_charset(charset)
+    {
+    }
+    ~IBAttachment() { detach(); }
+    IBAttachment(IBAttachment &&other) noexcept { *this = std::move(other); }
+    IBAttachment &operator=(IBAttachment &&other) noexcept;
+    IBAttachment(const IBAttachment &) = delete;
+    IBAttachment &operator=(const IBAttachment &) = delete;
+
+    bool isValid() const { return m_handle != 0; }
+    int dialect() const { return m_dialect; }
+    int databaseDialect() const { return m_databaseDialect; }
+    Charset charset() const { return m_charset; }
+    // The handle, now the caller's to detach.
+    isc_db_handle release()
+    {
+        const isc_db_handle handle = m_handle;
+        m_handle = 0;
+        return handle;
+    }
+    // Detaches now, quietly.
+    void detach();
+
+private:
+    const FbClient *m_client = nullptr;
+    isc_db_handle m_handle = 0;
+    int m_dialect = 3;
+    int m_databaseDialect = 0;
+    Charset m_charset = Charset::Ansi;
+};
 
 // One connection to a Firebird database through the client library.
 //
@@ -47,9 +91,19 @@ public:
     QStringList &Params() { return m_params; }
     const QStringList &Params() const { return m_params; }
 
+    // Every attachment waits at most this long for a server that does not
+    // answer, so that a server PC switched off is told in seconds.
+    static constexpr int kConnectTimeoutSeconds = 15;
+
     // Attaches. Does nothing when already connected. An empty name fails
     // without contacting the client.
     void Open();
+    // Makes an attachment as Open() does, on any thread, without touching a
+    // connection: give it to one with adopt().
+    static IBAttachment attach(const QString &databaseName, const QStringList &params);
+    // Takes an attachment made for this connection's name and parameters.
+    // Does nothing when already connected (the attachment is then dropped).
+    void adopt(IBAttachment attachment);
     // Closes the datasets bound to this connection, commits every active
     // transaction (rolls it back when the commit fails), then detaches.
     // Does nothing when closed.
@@ -66,9 +120,9 @@ public:
 
     // The transaction the connection's datasets use unless given another.
     // The transaction makes the link both ways when it is given this
-    // connection as its default database (IBTransaction::setDefaultDatabase).
-    IBTransaction *DefaultTransaction() const;
-    void setDefaultTransaction(IBTransaction *transaction);
+    // connection as its default database (IBTransaction::setDefaultDatabase),
+    // and undoes it when it leaves the connection or is destroyed.
+    IBTransaction *DefaultTransaction() const { return m_defaultTransaction; }
 
     // Text in the connection's character set (lc_ctype): ISO8859_1 as
     // Latin-1, UTF8 as UTF-8, anything else (NONE, WIN1252) as Windows-1252.
@@ -86,10 +140,8 @@ signals:
     void transactionsEnding();
 
 private:
-    enum class Charset { Ansi, Latin1, Utf8 };
+    using Charset = IBAttachment::Charset;
 
-    QByteArray buildDpb(int *dialect, Charset *charset) const;
-    int readDatabaseDialect();
     void detachQuietly();
 
     const FbClient *m_client;
@@ -99,5 +151,7 @@ private:
     int m_dialect = 3;
     int m_databaseDialect = 0;
     Charset m_charset = Charset::Ansi;
-    QPointer<IBTransaction> m_defaultTransaction; // null once it is destroyed
+    // Set and cleared by the transaction alone, so that it never outlives it.
+    friend class IBTransaction;
+    IBTransaction *m_defaultTransaction = nullptr;
 };

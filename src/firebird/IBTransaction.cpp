@@ -51,14 +51,14 @@ void IBTransaction::setDefaultDatabase(IBDatabase *database)
     endQuietly();
     if (IBDatabase *previous = m_database.data()) {
         disconnect(previous, nullptr, this, nullptr);
-        if (previous->DefaultTransaction() == this)
-            previous->setDefaultTransaction(nullptr);
+        if (previous->m_defaultTransaction == this)
+            previous->m_defaultTransaction = nullptr;
     }
     m_database = database;
     if (database) {
         connect(database, &IBDatabase::transactionsEnding, this, &IBTransaction::endQuietly, Qt::DirectConnection);
-        if (!database->DefaultTransaction())
-            database->setDefaultTransaction(this);
+        if (!database->m_defaultTransaction)
+            database->m_defaultTransaction = this;
     }
 }
 

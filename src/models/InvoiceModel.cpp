@@ -1,6 +1,7 @@
 #include "models/InvoiceModel.h"
 
 #include "platform/AnsiCodePage.h"
+#include "records/DateText.h"
 
 #include <QColor>
 
@@ -9,11 +10,6 @@ const QColor kRejected(255, 165, 0);
 // Exported before: light blue; with another total then, violet.
 const QColor kExported(173, 216, 230);
 const QColor kExportedOtherTotal(176, 128, 255);
-
-QString currency(const QLocale &locale, qint64 amount)
-{
-    return locale.toCurrencyString(double(amount) / double(kMoneyScale));
-}
 
 template <int N>
 QString text(const FixedText<N> &value)
@@ -39,6 +35,7 @@ InvoiceModel::InvoiceModel(const InvoiceTable &table, QObject *parent) : QAbstra
 void InvoiceModel::setDisplayLocale(const QLocale &locale)
 {
     m_locale = locale;
+    m_currency = CurrencyFormat(locale);
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
@@ -63,11 +60,11 @@ QString InvoiceModel::displayText(qsizetype row, int column) const
     case InvoiceTable::ColCognome: return text(r.Cognome);
     case InvoiceTable::ColNome: return text(r.nome);
     case InvoiceTable::ColCf: return text(r.cf);
-    case InvoiceTable::ColImporto: return currency(m_locale, r.importo);
-    case InvoiceTable::ColBollo: return currency(m_locale, r.bollo);
-    case InvoiceTable::ColImportoiva: return currency(m_locale, r.importoiva);
-    case InvoiceTable::ColImportora: return currency(m_locale, r.importora);
-    case InvoiceTable::ColTotale: return currency(m_locale, r.totale());
+    case InvoiceTable::ColImporto: return m_currency.text(r.importo);
+    case InvoiceTable::ColBollo: return m_currency.text(r.bollo);
+    case InvoiceTable::ColImportoiva: return m_currency.text(r.importoiva);
+    case InvoiceTable::ColImportora: return m_currency.text(r.importora);
+    case InvoiceTable::ColTotale: return m_currency.text(r.totale());
     case InvoiceTable::ColPIva: return text(r.sogiva);
     case InvoiceTable::ColDescrizione: return fromAnsi(r.descrizione());
     case InvoiceTable::ColIndirizzo: return text(r.indirizzo);
@@ -107,10 +104,10 @@ QString InvoiceModel::dataTip(qsizetype row) const
     if (!exported)
         return {};
     QString tip = QStringLiteral("Esportata il %1 alle %2 in %3")
-                      .arg(exported->day.toString(QStringLiteral("dd/MM/yyyy")),
+                      .arg(dayText(exported->day),
                            exported->time.toString(QStringLiteral("hh:mm")), exported->file);
     if (exported->total != m_table.at(row).totale())
-        tip += QStringLiteral("\ncon totale diverso: ") + currency(m_locale, exported->total);
+        tip += QStringLiteral("\ncon totale diverso: ") + m_currency.text(exported->total);
     return tip;
 }
 

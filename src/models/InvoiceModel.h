@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/AmountText.h"
 #include "records/InvoiceTable.h"
 
 #include <QAbstractTableModel>
@@ -49,5 +50,6 @@ private:
 
     const InvoiceTable &m_table;
     QLocale m_locale;
+    CurrencyFormat m_currency;
     QStringList m_sourceNames;
 };

@@ -11,3 +11,10 @@ QString nomecomputer();
 // when that is empty too the result is empty. Raises TolmError when the name
 // cannot be resolved.
 QString indirizzoip(const QString &nome = QString());
+
+// Whether a TCP connection to host at service (a port number or a service
+// name) is answered within limit: accepted or refused. False only when no
+// address of the host answers at all in that time, as a computer that is
+// switched off or a link that is down; a name that cannot be resolved counts
+// as answered (whoever connects then says so in its own words).
+bool hostAnswers(const QString &host, const QString &service, int limitMs);

@@ -136,6 +136,30 @@ void appendSection(LineDocument &doc, const QString &name, const QList<KeyLine> 
         doc.appendLine(key.name + u'=' + key.value);
 }
 
+// The key replaced in place or added to its section, the section added at
+// the end of the file when missing.
+void setKey(LineDocument &doc, const QString &section, const QString &name, const QString &text)
+{
+    const auto found = findSection(doc, section);
+    if (!found) {
+        appendSection(doc, section, {KeyLine{name, text}});
+        return;
+    }
+    for (qsizetype i = found->header + 1; i < found->end; ++i) {
+        const auto line = keyLine(doc.line(i));
+        if (line && sameName(line->name, name)) {
+            doc.replaceLine(i, line->name + u'=' + text);
+            return;
+        }
+    }
+    // A new key goes after the section's last line that is not blank, so
+    // the blank lines that part it from the next section stay below.
+    qsizetype last = found->end - 1;
+    while (last > found->header && doc.line(last).trimmed().isEmpty())
+        --last;
+    doc.insertLine(last + 1, name + u'=' + text);
+}
+
 bool parseDigits(QStringView digits, int base, qint64 limit, qint64 &result)
 {
     if (digits.isEmpty())
@@ -234,36 +258,17 @@ QStringList ProfileFile::sectionValues(const QString &section) const
 
 void ProfileFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    ensureWritable();
+    writeStrings(section, {{key, value}});
+}
+
+void ProfileFile::writeStrings(const QString &section, const QList<std::pair<QString, QString>> &entries)
+{
     bool unreadable = false;
     LineDocument doc(readAll(&unreadable));
     if (unreadable)
         failWrite(); // rewriting would lose what could not be read
-
-    const QString name = singleLine(key).trimmed();
-    const QString text = singleLine(value);
-    const auto found = findSection(doc, section);
-    if (!found) {
-        appendSection(doc, section, {KeyLine{name, text}});
-        writeAll(doc.toBytes());
-        return;
-    }
-
-    for (qsizetype i = found->header + 1; i < found->end; ++i) {
-        const auto line = keyLine(doc.line(i));
-        if (line && sameName(line->name, name)) {
-            doc.replaceLine(i, line->name + u'=' + text);
-            writeAll(doc.toBytes());
-            return;
-        }
-    }
-
-    // A new key goes after the section's last line that is not blank, so
-    // the blank lines that part it from the next section stay below.
-    qsizetype last = found->end - 1;
-    while (last > found->header && doc.line(last).trimmed().isEmpty())
-        --last;
-    doc.insertLine(last + 1, name + u'=' + text);
+    for (const auto &[key, value] : entries)
+        setKey(doc, section, singleLine(key).trimmed(), singleLine(value));
     writeAll(doc.toBytes());
 }
 
@@ -272,17 +277,11 @@ void ProfileFile::writeInteger(const QString &section, const QString &key, int v
     writeString(section, key, QString::number(value));
 }
 
-void ProfileFile::writeBool(const QString &section, const QString &key, bool value)
-{
-    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
 void ProfileFile::eraseSection(const QString &section)
 {
     LineDocument doc(readAll());
     if (!removeSections(doc, section))
         return;
-    ensureWritable();
     writeAll(doc.toBytes());
 }
 
@@ -293,7 +292,6 @@ void ProfileFile::replaceSection(const QString &section, const QList<std::pair<Q
     const bool removed = removeSections(doc, section);
     if (!removed && entries.isEmpty() && !unreadable)
         return;
-    ensureWritable();
     if (unreadable)
         failWrite(); // rewriting would lose what could not be read
 
@@ -337,18 +335,6 @@ QString ProfileFile::fullPath() const
 void ProfileFile::failWrite() const
 {
     throw TolmError(QStringLiteral("Unable to write to ") + fullPath());
-}
-
-void ProfileFile::ensureWritable() const
-{
-    // A file whose mode allows nobody to write counts as read-only, as the
-    // read-only attribute does on Windows, even for a user who could.
-    const QFileInfo info(m_path);
-    if (!info.exists())
-        return;
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (!info.isFile() || !(info.permissions() & anyWrite))
-        failWrite();
 }
 
 void ProfileFile::writeAll(const QByteArray &content)

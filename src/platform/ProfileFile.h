@@ -20,7 +20,8 @@
 // its own encoding (see LineDocument). The file is replaced whole through
 // SafeWriter, so a failed write leaves the old file whole; where the folder
 // refuses new files but the file itself may be written, it is rewritten in
-// place. A failure raises TolmError "Unable to write to <full path>".
+// place. A file that SafeWriter refuses (read-only, a folder) and a failure
+// raise TolmError "Unable to write to <full path>".
 class ProfileFile
 {
 public:
@@ -44,7 +45,9 @@ public:
 
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
-    void writeBool(const QString &section, const QString &key, bool value);
+    // Writes the keys as writeString would one after the other, all in one
+    // replacement of the file: a failure leaves the file as it was.
+    void writeStrings(const QString &section, const QList<std::pair<QString, QString>> &entries);
     // Removes the section's header and all its lines.
     void eraseSection(const QString &section);
     // Removes every copy of the section and appends it anew at the end of the
@@ -60,7 +63,6 @@ private:
     QByteArray readAll(bool *unreadable = nullptr) const;
     QString fullPath() const;
     [[noreturn]] void failWrite() const;
-    void ensureWritable() const;
     void writeAll(const QByteArray &content);
 
     QString m_path;

@@ -499,3 +499,8 @@ std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint
         return SafeWriteFailure{Step::Write, systemText(error)};
     return std::nullopt;
 }
+
+QString SafeWriter::accessDeniedText()
+{
+    return systemText(kAccessDenied);
+}

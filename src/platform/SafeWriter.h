@@ -61,6 +61,10 @@ public:
     // file that may not be written is refused as write() refuses it.
     std::optional<SafeWriteFailure> append(const Producer &produce, qint64 keep = -1) const;
 
+    // The system's text for an existing file that may not be written: the
+    // reason a refused write gives.
+    static QString accessDeniedText();
+
 private:
     QString m_path;
     bool m_inPlaceFallback = false;

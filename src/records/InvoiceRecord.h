@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Money.h"
 #include "records/FixedText.h"
 
 #include <QByteArray>
@@ -83,6 +84,3 @@ private:
     // The exact sum of the four amounts as text, however large.
     QString exactTotalText() const;
 };
-
-// Money: ten-thousandths of the currency unit.
-constexpr qint64 kMoneyScale = 10000;

@@ -3,14 +3,12 @@
 #include "records/ExportHistory.h"
 #include "records/InvoiceChecks.h"
 #include "records/InvoiceRecord.h"
+#include "records/InvoiceStaging.h"
 
 #include <QObject>
 
 #include <cstddef>
 #include <functional>
-#include <memory>
-#include <new>
-#include <type_traits>
 #include <vector>
 
 // The invoice table: the extracted invoices in date, then number order
@@ -59,9 +57,7 @@ public:
             appendNow(record);
             return;
         }
-        if (m_stagedInLast == kStagingBlock)
-            newStagingBlock();
-        new (m_staging.back().slot(m_stagedInLast++)) InvoiceRecord(record);
+        m_staging.append(record);
     }
     // Puts the records appended in order, checks them, finds their earlier
     // exports through lookUp when given, and says reset(). goOn, when given,
@@ -76,6 +72,14 @@ public:
     // memory given back, and says reset().
     void abandonFill();
 
+    // A read made elsewhere (on other threads): the table is emptied and
+    // opened at once, and the earlier records' memory, emptied, is handed
+    // over for the read's ordered copy (see putInOrder()).
+    std::vector<InvoiceRecord> emptyForRead();
+    // Takes the invoices of such a read, in order and checked, in one
+    // reset.
+    void adopt(std::vector<InvoiceRecord> records, InvoiceChecks checks, ExportHistory history);
+
     qsizetype size() const { return qsizetype(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
     const InvoiceRecord &at(qsizetype row) const { return m_records[size_t(row)]; }
@@ -89,8 +93,8 @@ public:
     // Every record exported now: says exportHistoryChanged().
     void markExported(const QDate &day, const QTime &time, const QString &file);
 
-    // Records a filling takes in one block (see m_staging).
-    static constexpr size_t kStagingBlock = (size_t(32) << 20) / sizeof(InvoiceRecord);
+    // Records a filling takes in one block.
+    static constexpr size_t kStagingBlock = InvoiceStaging::kBlock;
 
     // Columns of the table: ColumnCount once opened, else none.
     int columnCount() const { return m_open ? ColumnCount : 0; }
@@ -104,37 +108,10 @@ signals:
 
 private:
     void appendNow(const InvoiceRecord &record);
-    // Date, then number, then order of addition; leaves no spare room. False
-    // when goOn stopped it, with nothing moved into the table.
-    bool putInOrder(const std::function<bool()> &goOn);
     // Empties the table and gives its memory back.
     void releaseRecords();
-    void newStagingBlock();
 
-    // Records appended during a filling wait in blocks that never move, so
-    // the table grows without copying and without spare room; endFill()
-    // copies them once, in order, into m_records. A block's memory is left
-    // as it comes until a record is copied in, and is backed by large pages
-    // where the system offers them; blocks this large come from the system
-    // itself and go back to it when freed.
-    static_assert(std::is_trivially_copyable_v<InvoiceRecord> && std::is_trivially_destructible_v<InvoiceRecord>);
-    static constexpr size_t kStagingBytes = kStagingBlock * sizeof(InvoiceRecord);
-    class StagingBlock
-    {
-    public:
-        StagingBlock();
-        void *slot(size_t i) { return m_bytes.get() + i * sizeof(InvoiceRecord); }
-        const InvoiceRecord &at(size_t i) const
-        {
-            return *std::launder(reinterpret_cast<const InvoiceRecord *>(m_bytes.get() + i * sizeof(InvoiceRecord)));
-        }
-
-    private:
-        std::unique_ptr<std::byte[]> m_bytes;
-    };
-    std::vector<StagingBlock> m_staging;
-    size_t m_stagedInLast = kStagingBlock;
-
+    InvoiceStaging m_staging;
     std::vector<InvoiceRecord> m_records;
     // During a filling: the earlier records' memory, emptied (see beginFill).
     std::vector<InvoiceRecord> m_spare;

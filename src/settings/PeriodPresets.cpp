@@ -30,6 +30,6 @@ Period defaultPeriod(int preset, const QDate &today)
         return {first, first.addDays(first.daysInMonth() - 1)};
     }
     default:
-        return {QDate(2013, 1, 1), QDate(2013, 1, 1)};
+        return {kInitialDate, kInitialDate};
     }
 }

@@ -9,12 +9,15 @@
 //   2 first of the month..today  6 first..last day of the month before
 //   3 1 January..today
 // Weeks begin on Monday: a Sunday belongs to the week that began six days
-// earlier. Any other value gives 1 January 2013 for both dates (the pickers'
-// value before the preset is applied).
+// earlier. Any other value gives kInitialDate for both dates.
 struct Period
 {
     QDate from;
     QDate to;
 };
+
+// The date pickers' value before a preset is applied, and both dates of a
+// preset outside 0 to 6.
+inline const QDate kInitialDate(2013, 1, 1);
 
 Period defaultPeriod(int preset, const QDate &today);

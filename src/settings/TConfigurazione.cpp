@@ -2,7 +2,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "platform/Today.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 #include "settings/ExportSettings.h"
 
 
@@ -53,23 +53,14 @@ struct Property
     static void set(TConfigurazione &c, const QVariant &value) { (c.*Setter)(value.value<Value>()); }
 };
 
-// The settings dialog's control of a key and the limits of its typing.
-struct Control
-{
-    const char *name;
-    int typingLimit = 0;
-    bool digitsOnly = false;
-};
-
 template <typename Access, auto Exported = nullptr>
-constexpr GeneraleKey makeKey(const char *name, GeneraleKey::Kind kind, const char *defaultValue, Control control,
+constexpr GeneraleKey makeKey(const char *name, GeneraleKey::Kind kind, const char *defaultValue,
                               const char *fallback = nullptr)
 {
     void (*exportTo)(ExportSettings &, const QVariant &) = nullptr;
     if constexpr (!std::is_null_pointer_v<decltype(Exported)>)
         exportTo = &Field<Exported>::set;
-    return {name,         kind,          defaultValue, fallback, control.name, control.typingLimit,
-            control.digitsOnly, &Access::get, &Access::set, exportTo};
+    return {name, kind, defaultValue, fallback, &Access::get, &Access::set, exportTo};
 }
 
 using C = TConfigurazione;
@@ -77,32 +68,24 @@ using E = ExportSettings;
 constexpr GeneraleKey::Kind kText = GeneraleKey::Text;
 
 const GeneraleKey kGeneraleKeys[] = {
-    makeKey<Field<&C::FPeriodoSalvataggio>>("PeriodoSalvataggio", GeneraleKey::Number, "0", {"ComboBoxPeriodo"}),
-    makeKey<Property<&C::CartellaSalvataggio, &C::setCartellaSalvataggio>>("CartellaSalvataggio", kText, nullptr,
-                                                                          {"EditFolder"}),
-    makeKey<Property<&C::CreaSottocartelle, &C::setCreaSottocartelle>>("CreaSottocartelle", GeneraleKey::Flag, "1",
-                                                                      {"CheckBoxSottocartelle"}),
-    makeKey<Field<&C::FEstensioneTXT>, &E::estensioneTXT>("EstensioneTXT", GeneraleKey::Flag, "0",
-                                                          {"CheckBoxEstensionetxt"}),
-    makeKey<Field<&C::FAttivita>, &E::attivita>("Attivita", kText, "0", {"ComboAttivita"}),
-    makeKey<Field<&C::FRegistro>, &E::registro>("Registro", kText, "A", {"ComboRegistro"}),
-    makeKey<Field<&C::FSettore>, &E::settore>("Settore", kText, "", {"EditSettore", 3, true}),
-    makeKey<Field<&C::FContoDare>, &E::contoDare>("ContoDare", kText, "", {"EditCD", 6, true}),
-    makeKey<Field<&C::FContoAvere>, &E::contoAvere>("ContoAvere", kText, "", {"EditCA", 6, true}),
-    makeKey<Field<&C::FSettoreBollo>, &E::settoreBollo>("SettoreBollo", kText, "", {"EditSettoreBollo", 3, true},
-                                                        "Settore"),
-    makeKey<Field<&C::FContoDareBollo>, &E::contoDareBollo>("ContoDareBollo", kText, "", {"EditCDBollo", 6, true},
-                                                            "ContoDare"),
-    makeKey<Field<&C::FContoAvereBollo>, &E::contoAvereBollo>("ContoAvereBollo", kText, "",
-                                                              {"EditCABollo", 6, true}, "ContoAvere"),
-    makeKey<Field<&C::FIVA>, &E::iva>("IVA", kText, "22", {"EditIVA", 2, true}),
-    makeKey<Field<&C::FInapplicabilita>, &E::inapplicabilita>("Inapplicabilita", kText, "",
-                                                              {"EditInapplicabilita", 2, false}),
-    makeKey<Field<&C::FVoceIva>, &E::voceIva>("VoceIva", kText, "", {"EditVoceIva"}),
-    makeKey<Field<&C::FInapplicabilitaBollo>, &E::inapplicabilitaBollo>(
-        "InapplicabilitaBollo", kText, "", {"EditInapplicabilitaBollo", 2, false}, "Inapplicabilita"),
-    makeKey<Field<&C::FVoceIvaBollo>, &E::voceIvaBollo>("VoceIvaBollo", kText, "", {"EditVoceIvaBollo"},
-                                                        "VoceIva"),
+    makeKey<Field<&C::FPeriodoSalvataggio>>("PeriodoSalvataggio", GeneraleKey::Number, "0"),
+    makeKey<Property<&C::CartellaSalvataggio, &C::setCartellaSalvataggio>>("CartellaSalvataggio", kText, nullptr),
+    makeKey<Property<&C::CreaSottocartelle, &C::setCreaSottocartelle>>("CreaSottocartelle", GeneraleKey::Flag, "1"),
+    makeKey<Field<&C::FEstensioneTXT>, &E::estensioneTXT>("EstensioneTXT", GeneraleKey::Flag, "0"),
+    makeKey<Field<&C::FAttivita>, &E::attivita>("Attivita", kText, "0"),
+    makeKey<Field<&C::FRegistro>, &E::registro>("Registro", kText, "A"),
+    makeKey<Field<&C::FSettore>, &E::settore>("Settore", kText, ""),
+    makeKey<Field<&C::FContoDare>, &E::contoDare>("ContoDare", kText, ""),
+    makeKey<Field<&C::FContoAvere>, &E::contoAvere>("ContoAvere", kText, ""),
+    makeKey<Field<&C::FSettoreBollo>, &E::settoreBollo>("SettoreBollo", kText, "", "Settore"),
+    makeKey<Field<&C::FContoDareBollo>, &E::contoDareBollo>("ContoDareBollo", kText, "", "ContoDare"),
+    makeKey<Field<&C::FContoAvereBollo>, &E::contoAvereBollo>("ContoAvereBollo", kText, "", "ContoAvere"),
+    makeKey<Field<&C::FIVA>, &E::iva>("IVA", kText, "22"),
+    makeKey<Field<&C::FInapplicabilita>, &E::inapplicabilita>("Inapplicabilita", kText, ""),
+    makeKey<Field<&C::FVoceIva>, &E::voceIva>("VoceIva", kText, ""),
+    makeKey<Field<&C::FInapplicabilitaBollo>, &E::inapplicabilitaBollo>("InapplicabilitaBollo", kText, "",
+                                                                        "Inapplicabilita"),
+    makeKey<Field<&C::FVoceIvaBollo>, &E::voceIvaBollo>("VoceIvaBollo", kText, "", "VoceIva"),
 };
 
 const GeneraleKey &generaleKeyNamed(const char *name)
@@ -126,15 +109,6 @@ DatabaseLogin databaseLogin(const QString &defaultPassword)
 std::span<const GeneraleKey> generaleKeys()
 {
     return kGeneraleKeys;
-}
-
-const GeneraleKey *generaleKeyOfControl(const QString &control)
-{
-    for (const GeneraleKey &key : kGeneraleKeys) {
-        if (control == QLatin1String(key.control))
-            return &key;
-    }
-    return nullptr;
 }
 
 TConfigurazione::TConfigurazione()
@@ -170,21 +144,24 @@ void TConfigurazione::leggiconfig()
 
 void TConfigurazione::salvaconfig()
 {
+    QList<std::pair<QString, QString>> entries;
     for (const GeneraleKey &key : kGeneraleKeys) {
-        const QString name = QLatin1String(key.name);
         const QVariant v = value(key);
+        QString text;
         switch (key.kind) {
         case GeneraleKey::Number:
-            configinif.writeInteger(kGenerale, name, v.toInt());
+            text = QString::number(v.toInt());
             break;
         case GeneraleKey::Flag:
-            configinif.writeBool(kGenerale, name, v.toBool());
+            text = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
             break;
         case GeneraleKey::Text:
-            configinif.writeString(kGenerale, name, v.toString());
+            text = v.toString();
             break;
         }
+        entries.append({QLatin1String(key.name), text});
     }
+    configinif.writeStrings(kGenerale, entries);
 }
 
 ExportSettings TConfigurazione::exportSettings() const

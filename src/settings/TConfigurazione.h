@@ -13,10 +13,10 @@
 class TConfigurazione;
 struct ExportSettings;
 
-// One key of [Generale] and everything the program does with it: the field
-// of TConfigurazione that holds it, its default, the settings dialog's
-// control that edits it and the export setting it becomes. The table of the
-// seventeen keys, generaleKeys(), is the one list of them.
+// One key of [Generale] and everything the settings do with it: the field of
+// TConfigurazione that holds it, its default and the export setting it
+// becomes. The table of the seventeen keys, generaleKeys(), is the one list
+// of them; the settings dialog pairs each with its control by name.
 struct GeneraleKey
 {
     enum Kind { Text, Number, Flag };
@@ -28,11 +28,6 @@ struct GeneraleKey
     const char *defaultValue;
     // The key whose value stands in while this one is absent, or nullptr.
     const char *fallback;
-    // The object name of the settings dialog's control, and the limits of
-    // its typing (0: none).
-    const char *control;
-    int typingLimit;
-    bool digitsOnly;
     // The field, through TConfigurazione::value() and setValue().
     QVariant (*get)(const TConfigurazione &);
     void (*set)(TConfigurazione &, const QVariant &);
@@ -44,8 +39,6 @@ struct GeneraleKey
 // comes before the dated-subfolder flag, and each fee code before the
 // stamp-duty code that falls back to it.
 std::span<const GeneraleKey> generaleKeys();
-// The key whose dialog control has this object name; nullptr when none has.
-const GeneraleKey *generaleKeyOfControl(const QString &control);
 
 // The settings in force during a run, loaded from Tolm.ini when created.
 // [Generale] is written back by salvaconfig(); the export folder follows the
@@ -59,8 +52,9 @@ public:
     TConfigurazione(const TConfigurazione &) = delete;
     TConfigurazione &operator=(const TConfigurazione &) = delete;
 
-    // Writes the seventeen keys of [Generale]; a failing write ends the save
-    // at that key with "Unable to write to ...".
+    // Writes the seventeen keys of [Generale] in one replacement of the
+    // file; a failure leaves the file as it was and raises "Unable to write
+    // to ...".
     void salvaconfig();
 
     QString CartellaSalvataggio() const { return FCartellaSalvataggio; }

@@ -25,7 +25,7 @@
 #include "models/InvoiceModel.h"
 #include "platform/AnsiCodePage.h"
 #include "records/InvoiceTable.h"
-#include "records/ShortDate.h"
+#include "records/DateText.h"
 
 #include <QByteArrayView>
 #include <QList>

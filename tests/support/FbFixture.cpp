@@ -153,6 +153,17 @@ bool createConfigDatabase(const QString &path, int dialect)
     return createDatabase(path, dialect) && runScript(path, QStringLiteral("config.sql"));
 }
 
+Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf, const QString &importo)
+{
+    Invoice i;
+    i.numero = numero;
+    i.data = data;
+    i.cognome = cognome;
+    i.cf = cf;
+    i.importo = importo;
+    return i;
+}
+
 QString insertInvoice(const Invoice &invoice)
 {
     QString when = invoice.data.toString(Qt::ISODate);

@@ -58,6 +58,9 @@ struct Invoice
     QString importoIva = QStringLiteral("0");
     QString importoRa = QStringLiteral("0");
 };
+// An invoice of the heading "01": number, date, surname, tax code and amount.
+Invoice invoice(int numero, QDate data, const QString &cognome, std::optional<QString> cf,
+                const QString &importo = QStringLiteral("0"));
 // "INSERT INTO contab (...) VALUES (...);"
 QString insertInvoice(const Invoice &invoice);
 // `count` invoices of the heading generated inside the engine: numbers 1 to

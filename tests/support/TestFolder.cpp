@@ -119,3 +119,15 @@ QByteArray settingsFileText(const QString &config, const QStringList &patients, 
         text += QString::number(i + 1) + QLatin1Char('=') + patients[i] + lineEnd;
     return (text + more).toUtf8();
 }
+
+QString accountingCodeLines(const QString &lineEnd)
+{
+    const char *const codes[] = {"Attivita=1",        "Registro=V",     "IVA=22",          "Inapplicabilita=E1",
+                                 "VoceIva=V1",        "Settore=S",      "ContoDare=D",     "ContoAvere=A",
+                                 "InapplicabilitaBollo=EB", "VoceIvaBollo=VB", "SettoreBollo=SB", "ContoDareBollo=DB",
+                                 "ContoAvereBollo=AB"};
+    QString text;
+    for (const char *code : codes)
+        text += QLatin1String(code) + lineEnd;
+    return text;
+}

@@ -38,3 +38,8 @@ QByteArray encodedText(QString text, const QString &encoding, const QByteArray &
 // sections as they are given.
 QByteArray settingsFileText(const QString &config, const QStringList &patients, const QString &more = QString(),
                             const QString &lineEnd = QStringLiteral("\n"));
+// The accounting codes that the tests which export set in [Generale], fee
+// and stamp duty apart, as key=value lines ended by lineEnd: Attivita=1,
+// Registro=V, IVA=22, Inapplicabilita=E1, VoceIva=V1, Settore=S,
+// ContoDare=D, ContoAvere=A, and EB, VB, SB, DB, AB for the stamp duty.
+QString accountingCodeLines(const QString &lineEnd = QStringLiteral("\n"));

@@ -1,4 +1,8 @@
-#include "records/ShortDate.h"
+#include "records/DateText.h"
+
+namespace {
+const QString kDayFormat = QStringLiteral("dd/MM/yyyy");
+} // namespace
 
 QString datacorta(const QDate &date)
 {
@@ -9,4 +13,14 @@ QString datacorta(const QDate &date)
     if (date.year() > 0)
         return date.toString(QStringLiteral("ddMMyy"));
     return date.toString(QStringLiteral("ddMM")) + QStringLiteral("%1").arg(-date.year() % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString dayText(const QDate &day)
+{
+    return day.toString(kDayFormat);
+}
+
+QString momentText(const QDateTime &moment)
+{
+    return moment.toString(kDayFormat + QStringLiteral(" hh:mm:ss"));
 }
