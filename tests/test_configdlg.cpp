@@ -33,6 +33,12 @@
 
 namespace {
 
+// A folder as the settings hold and show it: with the platform's separators.
+QString native(const char *folder)
+{
+    return QDir::toNativeSeparators(QString::fromUtf8(folder));
+}
+
 // Every setting the dialog edits, and the export folder, as one text list.
 QStringList snapshot(const TConfigurazione &c)
 {
@@ -201,7 +207,7 @@ void TestConfigDlg::showsTheSettings()
          "Attivita=3\nRegistro=E\nSettore=101\nContoDare=110100\nContoAvere=410100\n"
          "SettoreBollo=102\nContoDareBollo=110200\nContoAvereBollo=410200\n"
          "IVA=10\nInapplicabilita=N1\nVoceIva=V1\nInapplicabilitaBollo=N2\nVoceIvaBollo=V2\n");
-    QCOMPARE(dialog->EditFolder->text(), QStringLiteral("/srv/export"));
+    QCOMPARE(dialog->EditFolder->text(), native("/srv/export"));
     QCOMPARE(dialog->ComboBoxPeriodo->currentIndex(), 5);
     QVERIFY(!dialog->CheckBoxSottocartelle->isChecked());
     QVERIFY(dialog->CheckBoxEstensionetxt->isChecked());
@@ -233,7 +239,7 @@ void TestConfigDlg::okWithoutChangeRewritesAllKeys()
 
     const ProfileFile ini(folder->iniPath());
     QCOMPARE(ini.sectionLines(QStringLiteral("Generale")),
-             (QStringList{"PeriodoSalvataggio=2", "CartellaSalvataggio=" + out, "ContoDare=12345678",
+             (QStringList{"PeriodoSalvataggio=2", "CartellaSalvataggio=" + QDir::toNativeSeparators(out), "ContoDare=12345678",
                           "CreaSottocartelle=1", "EstensioneTXT=0", "Attivita=0", "Registro=A", "Settore=",
                           "ContoAvere=", "SettoreBollo=", "ContoDareBollo=12345678", "ContoAvereBollo=", "IVA=22",
                           "Inapplicabilita=", "VoceIva=", "InapplicabilitaBollo=", "VoceIvaBollo="}));
@@ -281,14 +287,16 @@ void TestConfigDlg::okStoresEachControl()
 
     dialog->accept();
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(readGenerale(key), typed);
+    // A folder is stored with the platform's separators.
+    const QString stored = key == "CartellaSalvataggio" ? QDir::toNativeSeparators(typed) : typed;
+    QCOMPARE(readGenerale(key), stored);
     // That setting alone changed; a new folder also gives a new export folder.
     const QStringList after = snapshot(*config);
     int changed = 0;
     for (int i = 0; i < after.size(); ++i)
         changed += after[i] != before[i];
     QCOMPARE(changed, key == "CartellaSalvataggio" ? 2 : 1);
-    QVERIFY(after.contains(typed));
+    QVERIFY(after.contains(stored));
 }
 
 void TestConfigDlg::cancelChangesNothing_data()
@@ -336,10 +344,10 @@ void TestConfigDlg::exportFolderAfterOk_data()
 
     // The program ends each folder it builds with the platform's separator.
     const QString sep = pathSeparator();
-    QTest::newRow("nothing changed") << QString() << false << "/scelta" + sep;
-    QTest::newRow("box ticked") << QString() << true << "/srv/out" + sep + "061125" + sep;
-    QTest::newRow("folder changed") << "/srv/nuova" << false << "/srv/nuova" + sep;
-    QTest::newRow("both changed") << "/srv/nuova" << true << "/srv/nuova" + sep + "061125" + sep;
+    QTest::newRow("nothing changed") << QString() << false << native("/scelta") + sep;
+    QTest::newRow("box ticked") << QString() << true << native("/srv/out") + sep + "061125" + sep;
+    QTest::newRow("folder changed") << "/srv/nuova" << false << native("/srv/nuova") + sep;
+    QTest::newRow("both changed") << "/srv/nuova" << true << native("/srv/nuova") + sep + "061125" + sep;
 }
 
 void TestConfigDlg::exportFolderAfterOk()
@@ -364,7 +372,7 @@ void TestConfigDlg::exportFolderAfterOk()
     QVERIFY(!dialog->isVisible());
     QCOMPARE(config->CartellaEsportazione(), exportFolder);
     QCOMPARE(readGenerale("CreaSottocartelle"), tickBox ? "1" : "0");
-    QCOMPARE(readGenerale("CartellaSalvataggio"), newFolder.isEmpty() ? "/srv/out" : newFolder);
+    QCOMPARE(readGenerale("CartellaSalvataggio"), native(newFolder.isEmpty() ? "/srv/out" : qPrintable(newFolder)));
 }
 
 void TestConfigDlg::storedPeriodOutOfRange()
@@ -523,13 +531,13 @@ void TestConfigDlg::folderBrowser()
     else
         prompter->folderAnswers.push_back(std::nullopt);
     QTest::mouseClick(dialog->SpeedButton7, Qt::LeftButton);
-    QCOMPARE(prompter->folderStarts, QStringList{"/srv/out"});
-    QCOMPARE(dialog->EditFolder->text(), confirmed ? "/srv/scelta" : "/srv/out");
+    QCOMPARE(prompter->folderStarts, QStringList{native("/srv/out")});
+    QCOMPARE(dialog->EditFolder->text(), confirmed ? "/srv/scelta" : native("/srv/out"));
 
     // The choice reaches the settings only through OK.
-    QCOMPARE(config->CartellaSalvataggio(), QStringLiteral("/srv/out"));
+    QCOMPARE(config->CartellaSalvataggio(), native("/srv/out"));
     dialog->reject();
-    QCOMPARE(config->CartellaSalvataggio(), QStringLiteral("/srv/out"));
+    QCOMPARE(config->CartellaSalvataggio(), native("/srv/out"));
 }
 
 void TestConfigDlg::actionButtons_data()

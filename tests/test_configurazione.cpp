@@ -26,13 +26,14 @@ QString defaultFolder()
 #endif
 }
 
-// The folder's parts, each followed by the separator the program appends:
-// separated({"/out", "061125"}) is "/out/061125/" here, "/out\061125\" on Windows.
+// The folder's parts, each followed by the separator the program appends,
+// with the platform's separators only: separated({"/out", "061125"}) is
+// "/out/061125/" here, "\out\061125\" on Windows.
 QString separated(const QStringList &parts)
 {
     QString text;
     for (const QString &part : parts)
-        text += part + pathSeparator();
+        text += QDir::toNativeSeparators(part) + pathSeparator();
     return text;
 }
 
@@ -239,7 +240,7 @@ void TestConfigurazione::exportFolderRules()
     QCOMPARE(c.CartellaEsportazione(), separated({"/other/"}));
 
     c.setCartellaSalvataggio("/OUT");
-    QCOMPARE(c.CartellaSalvataggio(), QStringLiteral("/OUT"));
+    QCOMPARE(c.CartellaSalvataggio(), QDir::toNativeSeparators("/OUT"));
     QCOMPARE(c.CartellaEsportazione(), separated({"/OUT"}));
     c.setCreaSottocartelle(true);
     QCOMPARE(c.CartellaEsportazione(), separated({"/OUT", "061125"}));
@@ -282,25 +283,28 @@ void TestConfigurazione::saveWritesGeneraleOnly()
         c.salvaconfig();
     }
     // A file of plain ASCII takes the accented value in the ANSI code page.
+    // The folder is saved with the platform's separators.
     const QByteArray generale = encodedText(QStringLiteral("[Generale]\r\n"
                                                            "PeriodoSalvataggio=-5\r\n"
-                                                           "CartellaSalvataggio=/saved\r\n"
-                                                           "CreaSottocartelle=0\r\n"
-                                                           "EstensioneTXT=1\r\n"
-                                                           "Attivita=1\r\n"
-                                                           "Registro=B\r\n"
-                                                           "Settore=S\r\n"
-                                                           "ContoDare=D\r\n"
-                                                           "ContoAvere=A\r\n"
-                                                           "SettoreBollo=\r\n"
-                                                           "ContoDareBollo=DB\r\n"
-                                                           "ContoAvereBollo=AB\r\n"
-                                                           "IVA=10\r\n"
-                                                           "Inapplicabilita=Esente è ò €\r\n"
-                                                           "VoceIva=V\r\n"
-                                                           "InapplicabilitaBollo=IB\r\n"
-                                                           "VoceIvaBollo=VB\r\n"
-                                                           "\r\n"),
+                                                           "CartellaSalvataggio=")
+                                                + QDir::toNativeSeparators("/saved")
+                                                + QStringLiteral("\r\n"
+                                                                 "CreaSottocartelle=0\r\n"
+                                                                 "EstensioneTXT=1\r\n"
+                                                                 "Attivita=1\r\n"
+                                                                 "Registro=B\r\n"
+                                                                 "Settore=S\r\n"
+                                                                 "ContoDare=D\r\n"
+                                                                 "ContoAvere=A\r\n"
+                                                                 "SettoreBollo=\r\n"
+                                                                 "ContoDareBollo=DB\r\n"
+                                                                 "ContoAvereBollo=AB\r\n"
+                                                                 "IVA=10\r\n"
+                                                                 "Inapplicabilita=Esente è ò €\r\n"
+                                                                 "VoceIva=V\r\n"
+                                                                 "InapplicabilitaBollo=IB\r\n"
+                                                                 "VoceIvaBollo=VB\r\n"
+                                                                 "\r\n"),
                                             QStringLiteral("windows-1252"));
     QCOMPARE(folder.readIni(), kOtherSectionsBefore + generale + kOtherSectionsAfter);
 

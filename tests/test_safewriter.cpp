@@ -14,6 +14,10 @@
 #include <memory>
 #include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 namespace {
 
 using Step = SafeWriteFailure::Step;
@@ -46,6 +50,7 @@ private slots:
     void producerErrorKeepsOldFile();
     void inPlaceWhereFolderRefuses_data();
     void inPlaceWhereFolderRefuses();
+    void keepsAttributes();
 };
 
 void TestSafeWriter::writes_data()
@@ -185,6 +190,36 @@ void TestSafeWriter::inPlaceWhereFolderRefuses()
     QCOMPARE(readWholeFile(path), content);
     QCOMPARE(inodeOf(path), inode);
     QCOMPARE(entries(folder.path()), QStringList{"Tolm.ini"});
+}
+
+// A replaced file keeps its Windows attributes: a Tolm.ini that the office
+// hid stays hidden; a read-only one is refused and stays as it was.
+void TestSafeWriter::keepsAttributes()
+{
+#ifdef Q_OS_WIN
+    TestFolder folder;
+    const QString path = folder.filePath("Tolm.ini");
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    const auto attributes = [&] {
+        return GetFileAttributesW(name.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    };
+    writeWholeFile(path, "old\r\n");
+    QVERIFY(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN));
+
+    QVERIFY(!SafeWriter(path).write(QByteArray("new\r\n")));
+    QCOMPARE(readWholeFile(path), QByteArray("new\r\n"));
+    QCOMPARE(attributes(), DWORD(FILE_ATTRIBUTE_HIDDEN));
+    QCOMPARE(entries(folder.path()), QStringList{"Tolm.ini"});
+
+    QVERIFY(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    QVERIFY(SafeWriter(path).write(QByteArray("newer\r\n")));
+    QCOMPARE(readWholeFile(path), QByteArray("new\r\n"));
+    QCOMPARE(attributes(), DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    QCOMPARE(entries(folder.path()), QStringList{"Tolm.ini"});
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    QSKIP("file attributes are Windows'");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSafeWriter)

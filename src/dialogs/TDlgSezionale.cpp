@@ -59,8 +59,14 @@ public:
         header->moveSection(header->visualIndex(AssociationTable::ColSigla), 1);
         header->moveSection(header->visualIndex(AssociationTable::ColSezionale), 2);
         header->hideSection(AssociationTable::ColIndex);
+        // The widths of the Parts, as on every style: a style's own minimum
+        // (the Windows style's leaves room for a sort arrow) would widen
+        // Sigla. Sezionale takes the rest of the grid's width, so that every
+        // column shows at the dialog's size.
+        header->setMinimumSectionSize(27);
         setColumnWidth(AssociationTable::ColDescrizione, 205);
         setColumnWidth(AssociationTable::ColSigla, 27);
+        header->setSectionResizeMode(AssociationTable::ColSezionale, QHeaderView::Stretch);
 
         connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this](const QModelIndex &current) {

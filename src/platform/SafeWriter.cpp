@@ -1,6 +1,8 @@
 // Own code around QSaveFile, which makes the temporary file and the rename:
 // it ignores a failed flush, flushes no folder, keeps only the rwx bits, and
 // its in-place fallback takes only EACCES, only on POSIX, and truncates first.
+// On Windows its rename would give the file the temporary file's attributes
+// and security: there ReplaceFileW puts the new file in place.
 #include "platform/SafeWriter.h"
 
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include <QRandomGenerator>
 #include <qt_windows.h>
 
 #include <fcntl.h>
@@ -74,16 +77,17 @@ std::wstring nativePath(const QString &path)
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-// QSaveFile gives the new file the old one's permissions (on Windows, its
-// read-only attribute).
+// The old file's attributes; its security and the rest ReplaceFileW keeps.
 struct Existing
 {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
 };
 
 // The error that refuses to replace an existing file, or 0.
-int refusal(const QString &path, Existing &)
+int refusal(const QString &path, Existing &existing)
 {
     const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    existing.attributes = attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return 0;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -93,7 +97,81 @@ int refusal(const QString &path, Existing &)
     return 0;
 }
 
-void keepMode(QSaveFile &, const Existing &)
+// The attributes a replaced file keeps (its read-only one refuses the write).
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// ReplaceFileW keeps them on Windows; where it is two moves (as under Wine,
+// or on some network file systems) they are set again.
+void keepAttributes(const std::wstring &path, DWORD old)
+{
+    const DWORD now = GetFileAttributesW(path.c_str());
+    if (now == INVALID_FILE_ATTRIBUTES || (now & kKeptAttributes) == (old & kKeptAttributes))
+        return;
+    const DWORD wanted = ((now & FILE_ATTRIBUTE_ARCHIVE) | (old & kKeptAttributes));
+    SetFileAttributesW(path.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL);
+}
+
+// The new content goes into a file of its own beside the old one, which
+// ReplaceFileW then puts in its place, keeping the old file's attributes,
+// security and creation time; a new file is moved into place. (QTemporaryFile
+// would hold its file open after close(), which ReplaceFileW refuses.)
+class ReplacingFile : public QFile
+{
+public:
+    ReplacingFile(const QString &path, const Existing &existing)
+        : m_path(path), m_existing(existing)
+    {
+    }
+
+    ~ReplacingFile() override
+    {
+        if (m_made)
+            remove();
+    }
+
+    bool open(QIODevice::OpenMode mode)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            setFileName(QStringLiteral("%1.%2").arg(m_path).arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                                QLatin1Char('0')));
+            m_made = QFile::open(mode | QIODevice::NewOnly);
+            if (m_made || !exists())
+                return m_made;
+        }
+        return false;
+    }
+
+    // On a failure the file made is gone and the system's error stays.
+    bool commit()
+    {
+        const std::wstring made = nativePath(fileName());
+        const std::wstring target = nativePath(m_path);
+        close();
+        BOOL done = FALSE;
+        if (m_existing.attributes != INVALID_FILE_ATTRIBUTES) {
+            done = ReplaceFileW(target.c_str(), made.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr);
+            if (done)
+                keepAttributes(target, m_existing.attributes);
+        }
+        // A new file, or an old one gone since it was looked at.
+        if (!done && (m_existing.attributes == INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_FILE_NOT_FOUND))
+            done = MoveFileExW(made.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+        const DWORD error = GetLastError();
+        if (!done)
+            remove();
+        m_made = false;
+        SetLastError(done ? 0 : error);
+        return done;
+    }
+
+private:
+    QString m_path;
+    Existing m_existing;
+    bool m_made = false;
+};
+
+void keepMode(ReplacingFile &, const Existing &)
 {
 }
 
@@ -231,6 +309,16 @@ int refusal(const QString &path, Existing &existing)
         return kAccessDenied;
     return ::access(name.constData(), W_OK) == 0 ? 0 : errno;
 }
+
+// QSaveFile makes the temporary file and renames it over the old one.
+class ReplacingFile : public QSaveFile
+{
+public:
+    ReplacingFile(const QString &path, const Existing &)
+        : QSaveFile(path)
+    {
+    }
+};
 
 // Every mode bit of the old file, not only the rwx bits QSaveFile copies.
 void keepMode(QSaveFile &file, const Existing &existing)
@@ -393,7 +481,7 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
         return refused;
 
     // Unbuffered: the pieces go to the file as they come.
-    QSaveFile file(m_path);
+    ReplacingFile file(m_path, existing);
     clearSystemError();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const QString reason = failureText(file, kIoError);
@@ -425,7 +513,7 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
 
     clearSystemError();
     if (!file.commit())
-        return SafeWriteFailure{Step::Create, failureText(file, kIoError)};
+        return SafeWriteFailure{Step::Create, failureText(file, lastSystemError() != 0 ? lastSystemError() : kIoError)};
     flushFolder(QFileInfo(m_path).absolutePath());
     return std::nullopt;
 }

@@ -18,10 +18,12 @@ struct SafeWriteFailure
 };
 
 // Writes a file whole or not at all. The content goes into a temporary file
-// in the same folder, which is flushed to disk and renamed over the old file;
-// on POSIX the folder is flushed too, so that the rename itself is on disk.
-// The old file's permissions are kept. A failure leaves the old file whole and
-// no temporary file behind.
+// in the same folder, which is flushed to disk and renamed over the old file
+// (on Windows put in its place by ReplaceFileW); on POSIX the folder is
+// flushed too, so that the rename itself is on disk. The old file's
+// permissions are kept (on Windows its attributes, such as hidden, and its
+// security). A failure leaves the old file whole and no temporary file
+// behind.
 //
 // An existing file that may not be written is refused and left alone (the
 // rename would replace it): a folder, a file the user may not write, and a

@@ -5,6 +5,7 @@
 #include "records/DateText.h"
 #include "settings/ExportSettings.h"
 
+#include <QDir>
 
 #include <type_traits>
 
@@ -16,9 +17,16 @@ const QString kFile = QStringLiteral("File");
 const QString kAssSezionale = QStringLiteral("AssSezionale");
 const QString kGenerale = QStringLiteral("Generale");
 
+// Folders are held, shown and saved with the platform's separators only: a
+// "/out" typed or brought from another system is "\out" on Windows.
+QString nativeFolder(const QString &folder)
+{
+    return QDir::toNativeSeparators(folder);
+}
+
 QString exportFolderFor(const QString &saveFolder, bool dated)
 {
-    QString folder = saveFolder + pathSeparator();
+    QString folder = nativeFolder(saveFolder) + pathSeparator();
     if (dated)
         folder += datacorta(today()) + pathSeparator();
     return folder;
@@ -177,9 +185,9 @@ ExportSettings TConfigurazione::exportSettings() const
 
 void TConfigurazione::setCartellaSalvataggio(const QString &folder)
 {
-    if (folder == FCartellaSalvataggio)
+    if (nativeFolder(folder) == FCartellaSalvataggio)
         return;
-    FCartellaSalvataggio = folder;
+    FCartellaSalvataggio = nativeFolder(folder);
     FCartellaEsportazione = exportFolderFor(FCartellaSalvataggio, FCreaSottocartelle);
 }
 
@@ -193,9 +201,9 @@ void TConfigurazione::setCreaSottocartelle(bool create)
 
 void TConfigurazione::setCartellaEsportazione(const QString &folder)
 {
-    if (folder == FCartellaEsportazione)
+    if (nativeFolder(folder) == FCartellaEsportazione)
         return;
-    FCartellaEsportazione = folder + pathSeparator();
+    FCartellaEsportazione = nativeFolder(folder) + pathSeparator();
 }
 
 void TConfigurazione::reloadAssociations()
