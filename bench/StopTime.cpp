@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -31,13 +32,18 @@ StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &t
 
     StopTime result;
     QElapsedTimer clock;
+    QEventLoop loop;
     QTimer::singleShot(pressAfterMs, Qt::PreciseTimer, &form, [&] {
         result.progressAtPress = form.LabelRiepilogo->text();
         QTest::keyClick(&form, Qt::Key_Escape);
+        // The window is idle again once the key's handler has returned.
+        result.stopMs = double(clock.nsecsElapsed()) / 1e6 - pressAfterMs;
+        loop.quit();
     });
+    QObject::connect(&dataModule, &TDataModule1::extractionFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     clock.start();
     form.Button1Click();
-    result.stopMs = double(clock.nsecsElapsed()) / 1e6 - pressAfterMs;
+    loop.exec();
     if (result.progressAtPress.isEmpty() || !dataModule.extractionStopped() || !dataModule.dxMemDataFatture.isEmpty()
         || form.LabelRiepilogo->text() != QStringLiteral("Estrazione interrotta"))
         throw TolmError(QStringLiteral("Escape after %1 ms did not stop the read (the line says: %2)")

@@ -7,7 +7,8 @@ class TDataModule1;
 
 // The main window reading the whole period through "Estrai Dati", and
 // Escape pressed once pressAfterMs have passed: how long from the press to
-// the handler's return, the read stopped and the table empty. The press
+// the handler's return, the window idle again with the table empty (the
+// read's threads end on their own). The press
 // counts from when it was due, so the wait for the event loop to take it is
 // part of the figure, as it is for a user's key.
 struct StopTime
