@@ -268,6 +268,7 @@ void TestNetwork::serverStoppedDuringARead()
     QCOMPARE(prompter.errors.size(), 1);
     QVERIFY2(prompter.errors[0].startsWith(FbFixture::serverConnectionString(m_many) + QStringLiteral(": ")),
              qPrintable(prompter.errors[0]));
+    qInfo("the server stopped: %s", qPrintable(prompter.errors[0]));
     QVERIFY(!w.Button3->isEnabled());
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("out"))));
 
