@@ -101,6 +101,25 @@ void requireNoMessage(const SilentPrompter &prompter, const char *step)
         throw TolmError(QStringLiteral("%1 showed: %2").arg(QLatin1String(step), prompter.messages.join(QStringLiteral(" | "))));
 }
 
+// The extraction of the data module against the bare fetch loop over the
+// same databases (see bestOfAlternating); both must read the same rows.
+std::pair<Seconds, Seconds> againstFetchLoop(TDataModule1 &dm, const RawFetchRequest &request,
+                                             const SilentPrompter &prompter, const char *step)
+{
+    qint64 fetched = 0;
+    // Each read attaches and detaches every database itself, as the fetch
+    // loop does; the fetch loop reads them one after another.
+    const auto times = bestOfAlternating([&] { dm.EstraiDati(1, request.from, request.to); },
+                                         [&] { fetched = rawFetch(request); });
+    requireNoMessage(prompter, step);
+    if (fetched != dm.dxMemDataFatture.size())
+        throw TolmError(QStringLiteral("%1: the fetch loop read %2 rows, the extraction %3")
+                            .arg(QLatin1String(step))
+                            .arg(fetched)
+                            .arg(dm.dxMemDataFatture.size()));
+    return times;
+}
+
 // A folder of its own for a measure on other databases: a Tolm.ini naming
 // the configuration database and the patient databases given, with the
 // password of the server they are read through.
@@ -145,16 +164,10 @@ double measureNetRatio(const QString &netFolder, const QDate &from, const QDate 
     request.from = from;
     request.to = to;
     request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
-    qint64 fetched = 0;
-    const auto [extraction, fetchLoop] =
-        bestOfAlternating([&] { dm.EstraiDati(1, from, to); }, [&] { fetched = rawFetch(request); });
-    requireNoMessage(prompter, "extraction over the slow link");
-    if (fetched != dm.dxMemDataFatture.size())
-        throw TolmError(QStringLiteral("over the slow link the fetch loop read %1 rows, the extraction %2")
-                            .arg(fetched)
-                            .arg(dm.dxMemDataFatture.size()));
+    const auto [extraction, fetchLoop] = againstFetchLoop(dm, request, prompter, "extraction over the slow link");
     printLine(QStringLiteral("net_extraction_s=%1 net_fetch_loop_s=%2 invoices=%3 (best of %4, 20 ms round trip)")
-                  .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3).arg(fetched).arg(kRuns));
+                  .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3)
+                  .arg(dm.dxMemDataFatture.size()).arg(kRuns));
     return extraction.wall / fetchLoop.wall;
 }
 
@@ -272,14 +285,9 @@ int run(const QString &folder, const QDate &from, const QDate &to, qint64 journa
     request.from = from;
     request.to = to;
     request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
-    qint64 fetched = 0;
-    // Each read attaches and detaches every database itself, as the fetch
-    // loop does; the fetch loop reads them one after another.
-    const auto [extraction, fetchLoop] =
-        bestOfAlternating([&] { dm.EstraiDati(1, from, to); }, [&] { fetched = rawFetch(request); });
-    requireNoMessage(prompter, "extraction");
-    if (fetched != held || dm.dxMemDataFatture.size() != held)
-        throw TolmError(QStringLiteral("the fetch loop read %1 rows, the extraction %2").arg(fetched).arg(held));
+    const auto [extraction, fetchLoop] = againstFetchLoop(dm, request, prompter, "extraction");
+    if (dm.dxMemDataFatture.size() != held)
+        throw TolmError(QStringLiteral("the extraction read %1 rows, then %2").arg(held).arg(dm.dxMemDataFatture.size()));
     printLine(QStringLiteral("extraction_s=%1 fetch_loop_s=%2 (best of %3; cpu %4 s and %5 s, ratio %6)")
             .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3).arg(kRuns)
             .arg(extraction.cpu, 0, 'f', 3).arg(fetchLoop.cpu, 0, 'f', 3)

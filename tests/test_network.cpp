@@ -152,6 +152,10 @@ private:
                                     .arg(FbFixture::serverPassword(), path(QStringLiteral("out"))));
     }
 
+    // The real program in a folder of its own with ini as its Tolm.ini,
+    // driven by script under Xvfb, which prints done at its end.
+    void runProgram(const QString &name, const QByteArray &ini, const char *script, const QString &done);
+
 private slots:
     void initTestCase();
     void cleanupTestCase();
@@ -283,32 +287,29 @@ void TestNetwork::serverStoppedDuringARead()
 
 void TestNetwork::programStartsWithConfigurationOffline()
 {
-    if (!ProgramUnderXvfb::available())
-        QSKIP("xvfb-run or xdotool is missing");
-    const QString folder = path(QStringLiteral("start-up"));
-    QVERIFY(QDir().mkpath(folder));
-    const QString program = ProgramUnderXvfb::installProgram(folder);
-    QVERIFY(!program.isEmpty());
-    writeWholeFile(folder + QStringLiteral("/Tolm.ini"),
-                   settings(offlineDatabase(QStringLiteral("/srv/tolm/config.fdb")), {}));
-    const QString output = ProgramUnderXvfb::run(kStartUpScript, {program});
-    QVERIFY2(output.contains(QLatin1String("STARTED")), qPrintable(output));
-    qInfo("%s", qPrintable(output.trimmed()));
+    runProgram(QStringLiteral("start-up"), settings(offlineDatabase(QStringLiteral("/srv/tolm/config.fdb")), {}),
+               kStartUpScript, QStringLiteral("STARTED"));
 }
 
 void TestNetwork::programReadsWithDatabaseOffline()
 {
+    runProgram(QStringLiteral("read"),
+               settings(m_config, {FbFixture::serverConnectionString(m_patients),
+                                   offlineDatabase(QStringLiteral("/srv/tolm/pazienti2.fdb"))}),
+               kExtractionScript, QStringLiteral("TOLD"));
+}
+
+void TestNetwork::runProgram(const QString &name, const QByteArray &ini, const char *script, const QString &done)
+{
     if (!ProgramUnderXvfb::available())
         QSKIP("xvfb-run or xdotool is missing");
-    const QString folder = path(QStringLiteral("read"));
+    const QString folder = path(name);
     QVERIFY(QDir().mkpath(folder));
     const QString program = ProgramUnderXvfb::installProgram(folder);
     QVERIFY(!program.isEmpty());
-    writeWholeFile(folder + QStringLiteral("/Tolm.ini"),
-                   settings(m_config, {FbFixture::serverConnectionString(m_patients),
-                                       offlineDatabase(QStringLiteral("/srv/tolm/pazienti2.fdb"))}));
-    const QString output = ProgramUnderXvfb::run(kExtractionScript, {program});
-    QVERIFY2(output.contains(QLatin1String("TOLD")), qPrintable(output));
+    writeWholeFile(folder + QStringLiteral("/Tolm.ini"), ini);
+    const QString output = ProgramUnderXvfb::run(script, {program});
+    QVERIFY2(output.contains(done), qPrintable(output));
     qInfo("%s", qPrintable(output.trimmed()));
 }
 
