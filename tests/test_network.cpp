@@ -97,9 +97,11 @@ echo "STARTED"
 // "Estrai Dati" with the second patient database on the host that does not
 // answer: the window keeps painting (grown, it paints its new part), Escape
 // gives it back at once (the settings open at the next click), and a second
-// read tells the client's message within twenty seconds.
+// read tells the client's message within twenty seconds; SIGTERM during a
+// third ends the program at once.
 const char kExtractionScript[] = R"SH(
 cd "$(dirname "$1")"
+cp Tolm.ini Tolm.ini.before
 "$1" &
 pid=$!
 main=$(wait_window "Esportazione Dati Tolm") || fail "the main window did not appear"
@@ -128,7 +130,18 @@ ms=$(( ($(date +%s%N) - start) / 1000000 ))
 [ "$ms" -lt 20000 ] || fail "the message came after $ms ms"
 echo "message after $ms ms"
 press_return "$box"
-finish
+wait_gone "^Tolm Export$" || fail "the message did not close"
+# SIGTERM while an attach waits: the program ends within two seconds (a
+# second for the read's threads at most), with status 0, Tolm.ini as it was.
+xdotool mousemove --window "$main" 44 17 click 1
+sleep 1
+kill -TERM "$pid"
+for _ in $(seq 1 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running 2 s after SIGTERM"
+wait "$pid"
+status=$?
+[ "$status" = 0 ] || fail "exit status $status"
+cmp -s Tolm.ini Tolm.ini.before || fail "Tolm.ini was written"
 echo "TOLD"
 )SH";
 
