@@ -17,4 +17,7 @@ struct StopTime
     QString progressAtPress; // the summary line when Escape was taken
 };
 
-StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &to, int pressAfterMs);
+// With pressAtInvoices, Escape is pressed instead as soon as the summary line
+// counts that many invoices read (pressAfterMs is then not used).
+StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &to, int pressAfterMs,
+                     qint64 pressAtInvoices = -1);
