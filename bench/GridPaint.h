@@ -9,7 +9,7 @@ class TDataModule1;
 // the grid has handled the reset and painted for the first time.
 struct GridTiming
 {
-    double viewResetMs = 0; // reset end -> the "Estrai Dati" handler returned
+    double viewResetMs = 0; // reset end -> the window has taken the read's invoices
     double totalMs = 0;     // reset end -> first paint of the grid finished
 };
 

@@ -7,12 +7,15 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
-StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &to, int pressAfterMs)
+StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &to, int pressAfterMs,
+                     qint64 pressAtInvoices)
 {
     TFormMain form(dataModule);
     form.show();
@@ -31,17 +34,39 @@ StopTime measureStop(TDataModule1 &dataModule, const QDate &from, const QDate &t
 
     StopTime result;
     QElapsedTimer clock;
-    QTimer::singleShot(pressAfterMs, Qt::PreciseTimer, &form, [&] {
+    QEventLoop loop;
+    qint64 due = pressAfterMs;
+    const auto press = [&] {
         result.progressAtPress = form.LabelRiepilogo->text();
         QTest::keyClick(&form, Qt::Key_Escape);
-    });
+        // The window is idle again once the key's handler has returned.
+        result.stopMs = double(clock.nsecsElapsed()) / 1e6 - double(due);
+        loop.quit();
+    };
+    // Halfway through the rows: when the summary line has counted them.
+    QTimer look;
+    if (pressAtInvoices >= 0) {
+        static const QRegularExpression read(QStringLiteral("Fatture lette: ([0-9.]+)"));
+        QObject::connect(&look, &QTimer::timeout, &form, [&] {
+            const QRegularExpressionMatch match = read.match(form.LabelRiepilogo->text());
+            if (match.hasMatch() && match.captured(1).remove(QLatin1Char('.')).toLongLong() >= pressAtInvoices) {
+                look.stop();
+                due = clock.elapsed();
+                press();
+            }
+        });
+        look.start(5);
+    } else {
+        QTimer::singleShot(pressAfterMs, Qt::PreciseTimer, &form, press);
+    }
+    QObject::connect(&dataModule, &TDataModule1::extractionFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     clock.start();
     form.Button1Click();
-    result.stopMs = double(clock.nsecsElapsed()) / 1e6 - pressAfterMs;
+    loop.exec();
     if (result.progressAtPress.isEmpty() || !dataModule.extractionStopped() || !dataModule.dxMemDataFatture.isEmpty()
         || form.LabelRiepilogo->text() != QStringLiteral("Estrazione interrotta"))
         throw TolmError(QStringLiteral("Escape after %1 ms did not stop the read (the line says: %2)")
-                            .arg(pressAfterMs)
+                            .arg(due)
                             .arg(form.LabelRiepilogo->text()));
     return result;
 }

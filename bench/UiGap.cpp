@@ -7,12 +7,14 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 
-UiGap measureUiGap(TDataModule1 &dataModule, const QDate &from, const QDate &to)
+UiGap measureUiGap(TDataModule1 &dataModule, const QDate &from, const QDate &to, int watchMs)
 {
     TFormMain form(dataModule);
     form.show();
@@ -43,9 +45,23 @@ UiGap measureUiGap(TDataModule1 &dataModule, const QDate &from, const QDate &to)
     });
     heartbeat.start();
     clock.start();
+    QEventLoop loop;
+    // After the window, connected first, has taken the invoices.
+    QObject::connect(&dataModule, &TDataModule1::extractionFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    if (watchMs > 0)
+        QTimer::singleShot(watchMs, &loop, [&] {
+            QTest::keyClick(&form, Qt::Key_Escape);
+            loop.quit();
+        });
     form.Button1Click();
+    loop.exec();
     pulse();
     heartbeat.stop();
+    if (watchMs > 0) {
+        if (!dataModule.extractionStopped())
+            throw TolmError(QStringLiteral("the read that waits on a server was not stopped"));
+        return result;
+    }
     if (dataModule.dxMemDataFatture.isEmpty())
         throw TolmError(QStringLiteral("the extraction through the window found no invoice"));
     return result;

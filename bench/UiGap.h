@@ -15,5 +15,7 @@ struct UiGap
 
 // Shows the program's main window (offscreen platform) and extracts through
 // its "Estrai Dati" handler, with a zero-interval timer as the event loop's
-// pulse.
-UiGap measureUiGap(TDataModule1 &dataModule, const QDate &from, const QDate &to);
+// pulse, until the read's invoices are in the grid; or, with watchMs, for
+// that long only, then stops the read with Escape (a read that waits on a
+// server that does not answer).
+UiGap measureUiGap(TDataModule1 &dataModule, const QDate &from, const QDate &to, int watchMs = 0);

@@ -15,10 +15,12 @@
 #include "RawFetch.h"
 #include "SilentPrompter.h"
 #include "StopTime.h"
+#include "SlowLink.h"
 #include "UiGap.h"
 
 #include "firebird/IBDatabase.h"
 #include "data/TDataModule1.h"
+#include "data/WorkerThreads.h"
 #include "export/ExportFile.h"
 #include "export/ExportJournal.h"
 #include "platform/AnsiCodePage.h"
@@ -31,12 +33,14 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -91,21 +95,98 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// An extraction leaves its connections open until the next one closes and
-// reopens them: closed here, within its measure, so that both sides find the
-// databases closed by the process (the engine's page cache empty), and each
-// pays one attachment and one detachment per database.
-void closePatientConnections(TDataModule1 &dm)
-{
-    for (const auto &database : *dm.listDB)
-        database->Close();
-}
-
 void requireNoMessage(const SilentPrompter &prompter, const char *step)
 {
     if (!prompter.messages.isEmpty())
         throw TolmError(QStringLiteral("%1 showed: %2").arg(QLatin1String(step), prompter.messages.join(QStringLiteral(" | "))));
 }
+
+// The extraction of the data module against the bare fetch loop over the
+// same databases (see bestOfAlternating); both must read the same rows.
+std::pair<Seconds, Seconds> againstFetchLoop(TDataModule1 &dm, const RawFetchRequest &request,
+                                             const SilentPrompter &prompter, const char *step)
+{
+    qint64 fetched = 0;
+    // Each read attaches and detaches every database itself, as the fetch
+    // loop does; the fetch loop reads them one after another.
+    const auto times = bestOfAlternating([&] { dm.EstraiDati(1, request.from, request.to); },
+                                         [&] { fetched = rawFetch(request); });
+    requireNoMessage(prompter, step);
+    if (fetched != dm.dxMemDataFatture.size())
+        throw TolmError(QStringLiteral("%1: the fetch loop read %2 rows, the extraction %3")
+                            .arg(QLatin1String(step))
+                            .arg(fetched)
+                            .arg(dm.dxMemDataFatture.size()));
+    return times;
+}
+
+// A folder of its own for a measure on other databases: a Tolm.ini naming
+// the configuration database and the patient databases given, with the
+// password of the server they are read through.
+QString measureFolder(const QString &name, const QString &config, const QStringList &databases,
+                      const QString &password)
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("tolm-bench-") + name);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QString ini = QStringLiteral("[Config]\nfile=%1\n[Database]\nuser=SYSDBA\npwd=%2\n[File]\n").arg(config, password);
+    for (qsizetype i = 0; i < databases.size(); ++i)
+        ini += QStringLiteral("%1=%2\n").arg(i + 1).arg(databases[i]);
+    ini += QStringLiteral("[AssSezionale]\nAB=1\n");
+    QFile file(folder + QStringLiteral("/Tolm.ini"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(ini.toUtf8()) < 0)
+        throw TolmError(QStringLiteral("cannot write %1").arg(file.fileName()));
+    return folder;
+}
+
+// The program over the bare fetch loop, both reading the databases of
+// netFolder (bench/run's small set) through the tests' server behind a slow
+// link: 10 ms each way.
+double measureNetRatio(const QString &netFolder, const QDate &from, const QDate &to)
+{
+    const QString server = qEnvironmentVariable("TOLM_TEST_FB_SERVER");
+    const quint16 serverPort = quint16(server.section(QLatin1Char('/'), 1).toUInt());
+    SlowLink link(serverPort, 10);
+    QStringList databases;
+    for (int d = 1; d <= 3; ++d)
+        databases << QStringLiteral("127.0.0.1/%1:%2/patients%3.fdb").arg(link.port()).arg(netFolder).arg(d);
+    const QString password = qEnvironmentVariable("TOLM_TEST_FB_PASSWORD");
+    setProgramFolder(measureFolder(QStringLiteral("net"), netFolder + QStringLiteral("/config.fdb"), databases,
+                                   password));
+    SilentPrompter prompter;
+    TDataModule1 dm;
+    requireNoMessage(prompter, "start-up over the slow link");
+    RawFetchRequest request;
+    request.databases = databases;
+    request.user = QByteArrayLiteral("SYSDBA");
+    request.password = password.toLatin1();
+    request.characterSet = QByteArrayLiteral("ISO8859_1");
+    request.from = from;
+    request.to = to;
+    request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
+    const auto [extraction, fetchLoop] = againstFetchLoop(dm, request, prompter, "extraction over the slow link");
+    printLine(QStringLiteral("net_extraction_s=%1 net_fetch_loop_s=%2 invoices=%3 (best of %4, 20 ms round trip)")
+                  .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3)
+                  .arg(dm.dxMemDataFatture.size()).arg(kRuns));
+    return extraction.wall / fetchLoop.wall;
+}
+
+// The window while the one patient database's attach waits on a host that
+// does not answer: the event loop's longest pause over three seconds, and
+// how soon Escape gives the window back.
+void measureOffline(const QString &config, const QDate &from, const QDate &to)
+{
+    const QString offline = qEnvironmentVariable("TOLM_OFFLINE_HOST") + QStringLiteral(":/srv/tolm/pazienti.fdb");
+    setProgramFolder(measureFolder(QStringLiteral("offline"), config, {offline}, QString()));
+    SilentPrompter prompter;
+    TDataModule1 dm;
+    const UiGap gap = measureUiGap(dm, from, to, 3000);
+    const StopTime stop = measureStop(dm, from, to, 3000);
+    requireNoMessage(prompter, "offline read");
+    printLine(QStringLiteral("offline_ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
+    printLine(QStringLiteral("offline_stop_ms=%1").arg(stop.stopMs, 0, 'f', 1));
+}
+
 
 // The journal's look-up and append over the extracted table, against the
 // extraction and the export; leaves a journal of journalLines lines.
@@ -153,7 +234,7 @@ JournalTiming measureJournal(TDataModule1 &dm, qint64 journalLines)
     return timing;
 }
 
-int run(const QString &folder, const QDate &from, const QDate &to, qint64 journalLines)
+int run(const QString &folder, const QDate &from, const QDate &to, qint64 journalLines, const QString &netFolder)
 {
     SilentPrompter prompter;
     setProgramFolder(folder);
@@ -204,16 +285,9 @@ int run(const QString &folder, const QDate &from, const QDate &to, qint64 journa
     request.from = from;
     request.to = to;
     request.heading = dm.MTableAssIntest.currentSigla().toLatin1();
-    qint64 fetched = 0;
-    const auto [extraction, fetchLoop] = bestOfAlternating(
-        [&] {
-            dm.EstraiDati(1, from, to);
-            closePatientConnections(dm);
-        },
-        [&] { fetched = rawFetch(request); });
-    requireNoMessage(prompter, "extraction");
-    if (fetched != held || dm.dxMemDataFatture.size() != held)
-        throw TolmError(QStringLiteral("the fetch loop read %1 rows, the extraction %2").arg(fetched).arg(held));
+    const auto [extraction, fetchLoop] = againstFetchLoop(dm, request, prompter, "extraction");
+    if (dm.dxMemDataFatture.size() != held)
+        throw TolmError(QStringLiteral("the extraction read %1 rows, then %2").arg(held).arg(dm.dxMemDataFatture.size()));
     printLine(QStringLiteral("extraction_s=%1 fetch_loop_s=%2 (best of %3; cpu %4 s and %5 s, ratio %6)")
             .arg(extraction.wall, 0, 'f', 3).arg(fetchLoop.wall, 0, 'f', 3).arg(kRuns)
             .arg(extraction.cpu, 0, 'f', 3).arg(fetchLoop.cpu, 0, 'f', 3)
@@ -282,11 +356,22 @@ int run(const QString &folder, const QDate &from, const QDate &to, qint64 journa
     printLine(QStringLiteral("ui_loop_runs=%1").arg(gap.loopRuns));
     printLine(QStringLiteral("ui_max_gap_ms=%1").arg(gap.maxGapMs, 0, 'f', 1));
 
-    // Escape halfway through a read of the whole period.
-    const StopTime stop = measureStop(dm, from, to, int(extraction.wall * 1000.0 / 2));
+    // Escape halfway through the rows of a read of the whole period.
+    const StopTime stop = measureStop(dm, from, to, 0, held / 2);
     requireNoMessage(prompter, "stop");
-    printLine(QStringLiteral("stop_pressed_at=%1 (%2)").arg(int(extraction.wall * 1000.0 / 2)).arg(stop.progressAtPress));
+    printLine(QStringLiteral("stop_pressed_at=%1 invoices (%2)").arg(held / 2).arg(stop.progressAtPress));
+    // The read's threads end on their own at their next look.
+    WorkerThreads::waitForAll(std::chrono::seconds(30));
     printLine(QStringLiteral("stop_ms=%1").arg(stop.stopMs, 0, 'f', 1));
+
+    // The office network, where bench/run gives it: a server behind a slow
+    // link, and a host that does not answer.
+    double netRatio = -1;
+    if (!netFolder.isEmpty() && !qEnvironmentVariableIsEmpty("TOLM_TEST_FB_SERVER"))
+        netRatio = measureNetRatio(netFolder, from, to);
+    if (!qEnvironmentVariableIsEmpty("TOLM_OFFLINE_HOST"))
+        measureOffline(dm.configurazione->FFileConfig, from, to);
+    setProgramFolder(folder);
 
     printLine(QStringLiteral("checks_ms=%1").arg(checks.wall * 1000.0, 0, 'f', 1));
     printLine(QStringLiteral("journal_append_ms=%1").arg(journal.append.wall * 1000.0, 0, 'f', 1));
@@ -294,6 +379,11 @@ int run(const QString &folder, const QDate &from, const QDate &to, qint64 journa
     // The journal of the measures is not kept.
     QFile::remove(ExportJournal::defaultPath());
 
+    if (netRatio >= 0)
+        printLine(QStringLiteral("net_ratio=%1").arg(netRatio, 0, 'f', 3));
+    // A read stopped while it waited on the host that does not answer ends
+    // by the connect time-out: the process ends after it.
+    WorkerThreads::waitForAll(std::chrono::seconds(30));
     printLine(QStringLiteral("invoices=%1").arg(held));
     printLine(QStringLiteral("extract_ratio=%1").arg(extraction.wall / fetchLoop.wall, 0, 'f', 3));
     printLine(QStringLiteral("export_ratio=%1").arg(exportTime.wall / plainTime.wall, 0, 'f', 3));
@@ -310,15 +400,15 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const QDate from = QDate::fromString(args.value(2), Qt::ISODate);
     const QDate to = QDate::fromString(args.value(3), Qt::ISODate);
-    bool linesGiven = args.size() == 5;
+    bool linesGiven = args.size() >= 5;
     const qint64 journalLines = linesGiven ? args.at(4).toLongLong(&linesGiven) : 0;
-    if ((args.size() != 4 && !linesGiven) || !from.isValid() || !to.isValid()) {
+    if ((args.size() != 4 && !linesGiven) || args.size() > 6 || !from.isValid() || !to.isValid()) {
         std::fprintf(stderr, "usage: tolm-bench <folder with Tolm.ini> <first day yyyy-mm-dd> <last day> "
-                             "[journal lines]\n");
+                             "[journal lines [folder of the databases read over a slow link]]\n");
         return 2;
     }
     try {
-        return run(args.at(1), from, to, journalLines);
+        return run(args.at(1), from, to, journalLines, args.value(5));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tolm-bench: %s\n", qPrintable(errorText(error)));
         return 1;

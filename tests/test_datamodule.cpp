@@ -140,6 +140,7 @@ private slots:
     void shutdownClosesAndWritesNothing();
     void listenerStopsTheRead_data();
     void listenerStopsTheRead();
+    void endOfAStoppedReadIsNotTheNext();
     void shortOfMemory_data();
     void shortOfMemory();
 
@@ -497,6 +498,32 @@ void TestDataModule::listenerStopsTheRead()
 
     // The next read reads everything again.
     dm.EstraiDati(1, kFrom, kTo);
+    QVERIFY(!dm.extractionStopped());
+    QCOMPARE(dm.dxMemDataFatture.size(), 2 * kManyInvoices);
+    QCOMPARE(prompter.all, QStringList());
+}
+
+// A read stopped just as it ended has already said so; what it said must
+// not end the read that follows it.
+void TestDataModule::endOfAStoppedReadIsNotTheNext()
+{
+    TestFolder folder;
+    TestPrompter prompter;
+    folder.writeIni(settingsFileText(m_config, manyTwice(), QStringLiteral("[AssSezionale]\n01=1\n")));
+    TDataModule1 dm;
+    selectHeading(dm, kHeading);
+    QSignalSpy finished(&dm, &TDataModule1::extractionFinished);
+    QVERIFY(dm.beginExtraction(kFrom, kTo));
+    // Ended on its threads, its word waiting in the event queue.
+    QVERIFY(WorkerThreads::waitForAll(std::chrono::seconds(10)));
+    dm.stopExtraction();
+    QVERIFY(dm.extractionStopped());
+    QVERIFY(dm.beginExtraction(kFrom, kTo));
+    QCoreApplication::processEvents();
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(dm.extractionRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    dm.finishExtraction();
     QVERIFY(!dm.extractionStopped());
     QCOMPARE(dm.dxMemDataFatture.size(), 2 * kManyInvoices);
     QCOMPARE(prompter.all, QStringList());

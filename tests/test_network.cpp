@@ -97,9 +97,11 @@ echo "STARTED"
 // "Estrai Dati" with the second patient database on the host that does not
 // answer: the window keeps painting (grown, it paints its new part), Escape
 // gives it back at once (the settings open at the next click), and a second
-// read tells the client's message within twenty seconds.
+// read tells the client's message within twenty seconds; SIGTERM during a
+// third ends the program at once.
 const char kExtractionScript[] = R"SH(
 cd "$(dirname "$1")"
+cp Tolm.ini Tolm.ini.before
 "$1" &
 pid=$!
 main=$(wait_window "Esportazione Dati Tolm") || fail "the main window did not appear"
@@ -128,7 +130,18 @@ ms=$(( ($(date +%s%N) - start) / 1000000 ))
 [ "$ms" -lt 20000 ] || fail "the message came after $ms ms"
 echo "message after $ms ms"
 press_return "$box"
-finish
+wait_gone "^Tolm Export$" || fail "the message did not close"
+# SIGTERM while an attach waits: the program ends within two seconds (a
+# second for the read's threads at most), with status 0, Tolm.ini as it was.
+xdotool mousemove --window "$main" 44 17 click 1
+sleep 1
+kill -TERM "$pid"
+for _ in $(seq 1 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running 2 s after SIGTERM"
+wait "$pid"
+status=$?
+[ "$status" = 0 ] || fail "exit status $status"
+cmp -s Tolm.ini Tolm.ini.before || fail "Tolm.ini was written"
 echo "TOLD"
 )SH";
 
@@ -151,6 +164,10 @@ private:
                                                "CreaSottocartelle=0\nCartellaSalvataggio=%2\n")
                                     .arg(FbFixture::serverPassword(), path(QStringLiteral("out"))));
     }
+
+    // The real program in a folder of its own with ini as its Tolm.ini,
+    // driven by script under Xvfb, which prints done at its end.
+    void runProgram(const QString &name, const QByteArray &ini, const char *script, const QString &done);
 
 private slots:
     void initTestCase();
@@ -268,6 +285,7 @@ void TestNetwork::serverStoppedDuringARead()
     QCOMPARE(prompter.errors.size(), 1);
     QVERIFY2(prompter.errors[0].startsWith(FbFixture::serverConnectionString(m_many) + QStringLiteral(": ")),
              qPrintable(prompter.errors[0]));
+    qInfo("the server stopped: %s", qPrintable(prompter.errors[0]));
     QVERIFY(!w.Button3->isEnabled());
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("out"))));
 
@@ -282,32 +300,29 @@ void TestNetwork::serverStoppedDuringARead()
 
 void TestNetwork::programStartsWithConfigurationOffline()
 {
-    if (!ProgramUnderXvfb::available())
-        QSKIP("xvfb-run or xdotool is missing");
-    const QString folder = path(QStringLiteral("start-up"));
-    QVERIFY(QDir().mkpath(folder));
-    const QString program = ProgramUnderXvfb::installProgram(folder);
-    QVERIFY(!program.isEmpty());
-    writeWholeFile(folder + QStringLiteral("/Tolm.ini"),
-                   settings(offlineDatabase(QStringLiteral("/srv/tolm/config.fdb")), {}));
-    const QString output = ProgramUnderXvfb::run(kStartUpScript, {program});
-    QVERIFY2(output.contains(QLatin1String("STARTED")), qPrintable(output));
-    qInfo("%s", qPrintable(output.trimmed()));
+    runProgram(QStringLiteral("start-up"), settings(offlineDatabase(QStringLiteral("/srv/tolm/config.fdb")), {}),
+               kStartUpScript, QStringLiteral("STARTED"));
 }
 
 void TestNetwork::programReadsWithDatabaseOffline()
 {
+    runProgram(QStringLiteral("read"),
+               settings(m_config, {FbFixture::serverConnectionString(m_patients),
+                                   offlineDatabase(QStringLiteral("/srv/tolm/pazienti2.fdb"))}),
+               kExtractionScript, QStringLiteral("TOLD"));
+}
+
+void TestNetwork::runProgram(const QString &name, const QByteArray &ini, const char *script, const QString &done)
+{
     if (!ProgramUnderXvfb::available())
         QSKIP("xvfb-run or xdotool is missing");
-    const QString folder = path(QStringLiteral("read"));
+    const QString folder = path(name);
     QVERIFY(QDir().mkpath(folder));
     const QString program = ProgramUnderXvfb::installProgram(folder);
     QVERIFY(!program.isEmpty());
-    writeWholeFile(folder + QStringLiteral("/Tolm.ini"),
-                   settings(m_config, {FbFixture::serverConnectionString(m_patients),
-                                       offlineDatabase(QStringLiteral("/srv/tolm/pazienti2.fdb"))}));
-    const QString output = ProgramUnderXvfb::run(kExtractionScript, {program});
-    QVERIFY2(output.contains(QLatin1String("TOLD")), qPrintable(output));
+    writeWholeFile(folder + QStringLiteral("/Tolm.ini"), ini);
+    const QString output = ProgramUnderXvfb::run(script, {program});
+    QVERIFY2(output.contains(done), qPrintable(output));
     qInfo("%s", qPrintable(output.trimmed()));
 }
 

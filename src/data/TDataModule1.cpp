@@ -285,9 +285,18 @@ bool TDataModule1::beginExtraction(const QDate &dataDa, const QDate &DataAl, Ext
     cancontinue = true;
     request.spare = dxMemDataFatture.emptyForRead();
     // The run's thread posts to this object's; the run is abandoned before
-    // this object goes, so the post never meets a destroyed one.
-    m_run = ExtractionRun::start(std::move(request), listener, [this] {
-        QMetaObject::invokeMethod(this, &TDataModule1::extractionFinished, Qt::QueuedConnection);
+    // this object goes, so the post never meets a destroyed one. A post of a
+    // read stopped just as it ended finds another read (or none) current,
+    // and says nothing.
+    const quint64 number = ++m_runNumber;
+    m_run = ExtractionRun::start(std::move(request), listener, [this, number] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, number] {
+                if (m_run && number == m_runNumber)
+                    emit extractionFinished();
+            },
+            Qt::QueuedConnection);
     });
     return true;
 }

@@ -116,6 +116,7 @@ private:
     ConnectionWait *m_connectionWait;
     // The running read, until its invoices are taken or it is stopped.
     std::shared_ptr<ExtractionRun> m_run;
+    quint64 m_runNumber = 0;
     bool m_stopped = false;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/TolmError.h"
 
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -216,9 +217,8 @@ void IBDatabase::detachQuietly()
 {
     if (!m_handle)
         return;
-    ISC_STATUS_ARRAY status;
-    m_client->detach_database(status, &m_handle);
-    m_handle = 0;
+    // Given back to an attachment that is dropped at once: detached.
+    IBAttachment(*m_client, std::exchange(m_handle, 0), m_dialect, m_databaseDialect, m_charset).detach();
 }
 
 QByteArray IBDatabase::encodeText(const QString &text) const
