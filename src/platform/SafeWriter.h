@@ -12,6 +12,7 @@ struct SafeWriteFailure
     enum class Step {
         Create, // the file could not be created, or not put in place of the old one
         Write,  // its content could not be written or flushed to disk
+        Locked, // another program held the file's lock for longer than an append waits
     };
     Step step;
     QString reason; // the system's text for the error; empty where it gave none
@@ -40,7 +41,8 @@ public:
     // immutable folder) but the file itself may be written, the file is
     // rewritten in place and flushed to disk instead. What grows the file is
     // written first, beyond its old end: when the disk has no room for it the
-    // file keeps its old content.
+    // file keeps its old content. The rewrite takes the lock an append takes:
+    // two programs rewriting the file at once do so one after the other.
     void setInPlaceFallback(bool enabled) { m_inPlaceFallback = enabled; }
 
     std::optional<SafeWriteFailure> write(const QByteArray &content) const;
@@ -51,15 +53,34 @@ public:
     // failure. What else produce throws goes through, the file unwritten.
     std::optional<SafeWriteFailure> write(const Producer &produce) const;
 
-    // Adds to the end of a file of lines, which is created when missing:
-    // what produce hands over goes after the file's first keep bytes (what
-    // stands beyond them is cut away; a negative keep keeps it all), and is
-    // flushed to disk, together with the folder when the file is new. A
-    // piece that cannot be written ends produce, and the file is cut back to
+    // How long an append waits for another program's append to the same file.
+    static constexpr int kLockWaitSeconds = 5;
+
+    // Reads up to size bytes of the file from offset (fewer at its end).
+    using Reader = std::function<QByteArray(qint64 offset, qint64 size)>;
+    // Looks at the file before an append writes, given its size and a reader
+    // of it, and says how many of its bytes stay: what stands beyond them is
+    // cut away; a negative number keeps them all.
+    using EndCheck = std::function<qint64(qint64 size, const Reader &read)>;
+
+    // Adds to the end of a file of lines, which is created when missing.
+    // Everything happens under an exclusive lock on the file that every
+    // append through this writer takes, in this program or another, on this
+    // computer or another that shares the folder: checkEnd looks at the end,
+    // what it does not keep is cut away, what produce hands over is written
+    // after it and flushed to disk, together with the folder when the file is
+    // new. So two programs never write over each other's lines, and none cuts
+    // away a line that another is still writing. A program that finds the
+    // lock held waits for it, kLockWaitSeconds at most, then gives up with
+    // Step::Locked and leaves the file untouched. The system drops the lock
+    // when its holder ends, however it ends; where the file system has no
+    // locks, the append goes on without.
+    //
+    // A piece that cannot be written ends produce, and the file is cut back to
     // the end of the last whole line written (its LF), so that it holds no
-    // part of a line; what it held before is never touched. An existing
-    // file that may not be written is refused as write() refuses it.
-    std::optional<SafeWriteFailure> append(const Producer &produce, qint64 keep = -1) const;
+    // part of a line; what it held before is never touched. An existing file
+    // that may not be written is refused as write() refuses it.
+    std::optional<SafeWriteFailure> append(const Producer &produce, const EndCheck &checkEnd = {}) const;
 
     // The system's text for an existing file that may not be written: the
     // reason a refused write gives.
