@@ -315,15 +315,16 @@ QByteArray ProfileFile::readAll(bool *unreadable) const
 {
     if (unreadable)
         *unreadable = false;
+    // Opened before anything else is asked: while another program replaces
+    // the file, Qt may find the name on the old file just taken away and say
+    // that it does not exist (stat() counts no links to it), and a save that
+    // took the file for a missing one would write its own section alone.
     QFile file(m_path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (unreadable)
-            *unreadable = true;
-        return {};
-    }
-    return file.readAll();
+    if (file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    if (unreadable && QFileInfo::exists(m_path))
+        *unreadable = true;
+    return {};
 }
 
 QString ProfileFile::fullPath() const
