@@ -6,9 +6,11 @@
 #include "platform/SafeWriter.h"
 #include "platform/TolmError.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QThread>
 
 #include <algorithm>
 #include <optional>
@@ -16,6 +18,8 @@
 namespace {
 
 constexpr qsizetype kMaxValueLength = 2047;
+// How long a save tries to open a file that exists but does not open.
+constexpr int kOpenWaitMilliseconds = 1000;
 
 struct KeyLine
 {
@@ -322,8 +326,19 @@ QByteArray ProfileFile::readAll(bool *unreadable) const
     QFile file(m_path);
     if (file.open(QIODevice::ReadOnly))
         return file.readAll();
-    if (unreadable && QFileInfo::exists(m_path))
-        *unreadable = true;
+    if (!unreadable || !QFileInfo::exists(m_path))
+        return {};
+    // A save is about to rewrite the file. Windows opens no file that another
+    // program is putting in place at that moment (its rename holds the file):
+    // the open is tried again for a moment before the file counts as
+    // unreadable.
+    const QDeadlineTimer deadline(kOpenWaitMilliseconds);
+    for (unsigned long pause = 1; !deadline.hasExpired(); pause = std::min(pause * 2, 32UL)) {
+        QThread::msleep(pause);
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll();
+    }
+    *unreadable = true;
     return {};
 }
 

@@ -427,13 +427,13 @@ struct PieceNotWritten
 };
 
 // An open file, closed when it goes.
-struct OpenFile
+struct OpenedFile
 {
     int fd;
-    explicit OpenFile(int opened) : fd(opened) {}
-    OpenFile(const OpenFile &) = delete;
-    OpenFile &operator=(const OpenFile &) = delete;
-    ~OpenFile()
+    explicit OpenedFile(int opened) : fd(opened) {}
+    OpenedFile(const OpenedFile &) = delete;
+    OpenedFile &operator=(const OpenedFile &) = delete;
+    ~OpenedFile()
     {
         if (fd >= 0)
             closeFile(fd);
@@ -496,7 +496,7 @@ private:
 // its lock. Returns 0, kLockHeld or the system's error.
 int rewriteInPlace(const QString &path, const QByteArray &content)
 {
-    const OpenFile file(openExisting(path));
+    const OpenedFile file(openExisting(path));
     const int fd = file.fd;
     if (fd < 0)
         return lastSystemError();
@@ -553,6 +553,18 @@ std::optional<SafeWriteFailure> SafeWriter::write(const QByteArray &content) con
 
 std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
 {
+    const QDeadlineTimer deadline(kReplaceWaitMilliseconds);
+    for (unsigned long pause = 1;; pause = std::min(pause * 2, 32UL)) {
+        bool replacing = false;
+        const auto failure = writeOnce(produce, replacing);
+        if (!failure || !replacing || deadline.hasExpired())
+            return failure;
+        QThread::msleep(pause);
+    }
+}
+
+std::optional<SafeWriteFailure> SafeWriter::writeOnce(const Producer &produce, bool &replacing) const
+{
     using Step = SafeWriteFailure::Step;
     Existing existing;
     if (const auto refused = refusedPath(m_path, existing))
@@ -591,8 +603,10 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
         return SafeWriteFailure{Step::Write, systemText(lastSystemError())};
 
     clearSystemError();
-    if (!file.commit())
+    if (!file.commit()) {
+        replacing = true;
         return SafeWriteFailure{Step::Create, failureText(file, kIoError)};
+    }
     flushFolder(QFileInfo(m_path).absolutePath());
     return std::nullopt;
 }
@@ -605,7 +619,7 @@ std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, cons
         return refused;
     bool created = false;
     clearSystemError();
-    const OpenFile file(openOrCreate(m_path, created));
+    const OpenedFile file(openOrCreate(m_path, created));
     const int fd = file.fd;
     if (fd < 0)
         return SafeWriteFailure{Step::Create, systemText(lastSystemError() != 0 ? lastSystemError() : kIoError)};

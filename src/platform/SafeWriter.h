@@ -45,16 +45,23 @@ public:
     // two programs rewriting the file at once do so one after the other.
     void setInPlaceFallback(bool enabled) { m_inPlaceFallback = enabled; }
 
+    // Windows replaces no file that another program holds open, as one that
+    // reads it does for a moment: where the old file cannot be replaced, the
+    // whole write is tried again, kReplaceWaitMilliseconds at most.
     std::optional<SafeWriteFailure> write(const QByteArray &content) const;
     // produce hands the content to the sink piece by piece, so that a large
     // content need not be held whole; the file appears only once produce has
     // returned and everything is on disk. A piece that cannot be written ends
     // produce: the sink throws, and the writer catches it and reports the
     // failure. What else produce throws goes through, the file unwritten.
+    // produce is called again when the write is tried again.
     std::optional<SafeWriteFailure> write(const Producer &produce) const;
 
     // How long an append waits for another program's append to the same file.
     static constexpr int kLockWaitSeconds = 5;
+    // How long a write tries to put its file in place of an old one that
+    // another program holds open.
+    static constexpr int kReplaceWaitMilliseconds = 2000;
 
     // Reads up to size bytes of the file from offset (fewer at its end).
     using Reader = std::function<QByteArray(qint64 offset, qint64 size)>;
@@ -87,6 +94,10 @@ public:
     static QString accessDeniedText();
 
 private:
+    // One try of write(); replacing tells whether it failed to put the new
+    // file in place of the old one.
+    std::optional<SafeWriteFailure> writeOnce(const Producer &produce, bool &replacing) const;
+
     QString m_path;
     bool m_inPlaceFallback = false;
 };
