@@ -12,7 +12,7 @@ struct SafeWriteFailure
     enum class Step {
         Create, // the file could not be created, or not put in place of the old one
         Write,  // its content could not be written or flushed to disk
-        Locked, // another program held the file's lock for longer than an append waits
+        Locked, // another program held the file's lock for longer than kLockWaitSeconds
     };
     Step step;
     QString reason; // the system's text for the error; empty where it gave none
