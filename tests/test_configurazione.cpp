@@ -5,11 +5,14 @@
 #include "platform/Today.h"
 #include "platform/TolmError.h"
 #include "support/Immutable.h"
+#include "support/Peer.h"
 #include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <memory>
@@ -80,6 +83,36 @@ const QByteArray kOtherSectionsBefore = "; Tolm\r\n[Config]\r\nfile=/db/config.f
                                         "[Database]\r\nuser=SYSDBA\r\npwd=x\r\n[File]\r\n1=/db/a.fdb\r\n";
 const QByteArray kOtherSectionsAfter = "[AssSezionale]\r\nAB=3\r\nCD=-1\r\n";
 
+// Which save of "tolm_peer settings" the file holds: "A-7" when every text
+// key of [Generale] is A-7, every other key is there and the other sections
+// are as they were (kOtherSectionsBefore, [Generale], kOtherSectionsAfter);
+// empty before the first save. Anything else is a mix or a torn file.
+QString savedTag(const QByteArray &text)
+{
+    const QByteArray head = kOtherSectionsBefore + "[Generale]\r\n";
+    const QByteArray tail = "\r\n" + kOtherSectionsAfter;
+    if (!text.startsWith(head) || !text.endsWith(tail) || text.size() < head.size() + tail.size())
+        return QStringLiteral("torn: ") + QString::fromLatin1(text);
+    const QByteArray keys = text.sliced(head.size(), text.size() - head.size() - tail.size());
+    if (keys == "PeriodoSalvataggio=2\r\n")
+        return QString();
+    QSet<QByteArray> names, values;
+    for (const QByteArray &line : keys.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const qsizetype equals = line.indexOf('=');
+        const QByteArray name = line.first(std::max<qsizetype>(equals, 0));
+        names.insert(name);
+        for (const GeneraleKey &key : generaleKeys()) {
+            if (key.kind == GeneraleKey::Text && name == key.name)
+                values.insert(line.sliced(equals + 1).chopped(line.endsWith('\r') ? 1 : 0));
+        }
+    }
+    if (names.size() != qsizetype(generaleKeys().size()) || values.size() != 1)
+        return QStringLiteral("mixed: ") + QString::fromLatin1(text);
+    return QString::fromLatin1(*values.cbegin());
+}
+
 } // namespace
 
 class TestConfigurazione : public QObject
@@ -101,6 +134,7 @@ private slots:
     void failedSaveLeavesFileAsItWas_data();
     void failedSaveLeavesFileAsItWas();
     void reloadAssociations();
+    void twoProgramsSaveAtOnce();
 };
 
 void TestConfigurazione::init()
@@ -430,6 +464,33 @@ void TestConfigurazione::reloadAssociations()
     QCOMPARE(c.listasez, QStringList{"AB=3"});
     c.reloadAssociations();
     QCOMPARE(c.listasez, QStringList({"CD=-1", "EF=2"}));
+}
+
+void TestConfigurazione::twoProgramsSaveAtOnce()
+{
+    // Two programs on one folder save their settings 100 times each at the
+    // same time, while this one reads the file over and over: every read and
+    // the file at the end hold one save whole.
+    TestFolder folder;
+    folder.writeIni(kOtherSectionsBefore + "[Generale]\r\nPeriodoSalvataggio=2\r\n\r\n" + kOtherSectionsAfter);
+    Peer first({QStringLiteral("settings"), folder.path(), QStringLiteral("100"), QStringLiteral("A")});
+    Peer second({QStringLiteral("settings"), folder.path(), QStringLiteral("100"), QStringLiteral("B")});
+    const QRegularExpression oneSave(QStringLiteral("^([AB]-[0-9]+)?$"));
+    for (;;) {
+        const bool firstRuns = first.running(5);
+        if (!second.running(5) && !firstRuns)
+            break;
+        // Windows opens no file that another program is putting in place.
+        QFile file(folder.iniPath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString tag = savedTag(file.readAll());
+        QVERIFY2(oneSave.match(tag).hasMatch(), qPrintable(tag));
+    }
+    QVERIFY2(first.succeeded(), qPrintable(first.errors()));
+    QVERIFY2(second.succeeded(), qPrintable(second.errors()));
+    const QString last = savedTag(folder.readIni());
+    QVERIFY2(last == QLatin1String("A-100") || last == QLatin1String("B-100"), qPrintable(last));
 }
 
 QTEST_GUILESS_MAIN(TestConfigurazione)

@@ -1,16 +1,20 @@
 // The export journal on real files: the lines it appends, byte for byte; what
 // it reads back of a journal as the program writes it and as a spreadsheet
-// or a hand may leave it; and a journal that cannot be written.
+// or a hand may leave it; a journal that cannot be written; and other
+// programs on the same folder appending to it at the same time.
 #include "export/ExportJournal.h"
 #include "support/ErrorOf.h"
 #include "support/ExportSamples.h"
 #include "support/Immutable.h"
+#include "support/Peer.h"
 #include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,6 +89,9 @@ private slots:
     void cannotBeWritten_data();
     void cannotBeWritten();
     void diskFullKeepsWholeLines();
+    void twoProgramsAppendAtOnce();
+    void heldByAnotherProgram_data();
+    void heldByAnotherProgram();
 };
 
 void TestJournal::appendsLines()
@@ -336,6 +343,103 @@ void TestJournal::diskFullKeepsWholeLines()
     QCOMPARE(history.exportedCount(), qsizetype(after.count('\n') - before.count('\n')));
     QVERIFY(history.exportedCount() < qsizetype(table.size()));
     QCOMPARE(journal.lookUp(first, 1).exportedCount(), 3);
+}
+
+void TestJournal::twoProgramsAppendAtOnce()
+{
+    // Two programs on one folder export 200 times 50 invoices each into the
+    // same journal, while this one reads it over and over.
+    constexpr int kExports = 200;
+    constexpr int kInvoices = 50;
+    QTemporaryDir dir;
+    const ExportJournal journal(dir.filePath(QStringLiteral("TolmRegistro.csv")));
+    const QString count = QString::number(kExports), size = QString::number(kInvoices);
+    Peer first({QStringLiteral("journal"), journal.path(), QStringLiteral("1"), count, size});
+    Peer second({QStringLiteral("journal"), journal.path(), QStringLiteral("2"), count, size});
+    first.begin();
+    second.begin();
+    std::vector<InvoiceRecord> table;
+    for (int n = 1; n <= kExports * kInvoices; ++n)
+        table.push_back(invoice(QDate(2025, 1, 1), n, "", 100 * n));
+
+    // A line still being written is passed over, never counted unreadable.
+    int reads = 0;
+    for (;;) {
+        const bool firstRuns = first.running(1);
+        if (!second.running(1) && !firstRuns)
+            break;
+        const ExportHistory history = journal.lookUp(table, 1 + reads % 2);
+        QCOMPARE(history.unreadableLines(), 0);
+        ++reads;
+    }
+    QVERIFY2(first.succeeded(), qPrintable(first.errors()));
+    QVERIFY2(second.succeeded(), qPrintable(second.errors()));
+    qInfo("the journal read %d times while it was written", reads);
+
+    // Every line there once and whole.
+    const QByteArray text = readWholeFile(journal.path());
+    QVERIFY(text.startsWith(kStart));
+    QVERIFY(text.endsWith("\r\n"));
+    const QList<QByteArray> lines = text.sliced(kStart.size()).chopped(1).split('\n');
+    QCOMPARE(lines.size(), 2 * kExports * kInvoices);
+    const QRegularExpression whole(QStringLiteral(
+        "^P([12]);\\1;2025;([0-9]+);;01/01/2025;[0-9.,]+;P\\1\\.csv;[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9:]{8}\r$"));
+    QSet<QByteArray> keys;
+    for (const QByteArray &line : lines) {
+        const QRegularExpressionMatch match = whole.match(QString::fromLatin1(line));
+        QVERIFY2(match.hasMatch(), line.constData());
+        const int numero = match.captured(2).toInt();
+        QVERIFY2(numero >= 1 && numero <= kExports * kInvoices, line.constData());
+        keys.insert(match.captured(1).toLatin1() + ' ' + match.captured(2).toLatin1());
+    }
+    QCOMPARE(keys.size(), lines.size());
+    for (const int sezionale : {1, 2}) {
+        const ExportHistory history = journal.lookUp(table, sezionale);
+        QCOMPARE(history.exportedCount(), qsizetype(table.size()));
+        QCOMPARE(history.unreadableLines(), 0);
+        QCOMPARE(history.exportOf(table.size() - 1)->total, table.back().totale());
+    }
+}
+
+void TestJournal::heldByAnotherProgram_data()
+{
+    QTest::addColumn<int>("hold"); // milliseconds
+    QTest::addColumn<bool>("waited");
+    QTest::newRow("for less than the wait: appended after it") << 1500 << true;
+    QTest::newRow("for longer: said, nothing torn") << 8000 << false;
+}
+
+void TestJournal::heldByAnotherProgram()
+{
+    QFETCH(int, hold);
+    QFETCH(bool, waited);
+    QTemporaryDir dir;
+    const ExportJournal journal(dir.filePath(QStringLiteral("TolmRegistro.csv")));
+    const QByteArray before = kStart + "AB;1;2025;7;;15/01/2025;100;x.csv;03/02/2025 10:30:05\r\n";
+    writeWholeFile(journal.path(), before);
+
+    // Another program stops halfway through its line, the journal locked.
+    Peer other({QStringLiteral("hold"), journal.path(), QString::number(hold)});
+    QVERIFY(other.says("holding"));
+    const QByteArray held(Peer::kHeldLine);
+    QCOMPARE(readWholeFile(journal.path()), before + held.first(held.size() / 2));
+    // Its unfinished line is no unreadable one.
+    QCOMPARE(found(journal.lookUp(records(), 1), 3), QStringList{"0 1000000 03/02/2025 10:30:05 x.csv"});
+
+    const QString message = errorOf([&] {
+        journal.append({records()[1]}, QStringLiteral("AB"), QStringLiteral("1"), kFile, kMoment, kItalian);
+    });
+    QVERIFY2(other.succeeded(), qPrintable(other.errors()));
+    const QByteArray eight = "AB;1;2025;8;bis;20/01/2025;12,5;" + kFile.toLatin1() + ";03/02/2025 10:30:05\r\n";
+    if (waited) {
+        QCOMPARE(message, QStringLiteral("<no error>"));
+        QCOMPARE(readWholeFile(journal.path()), before + held + eight);
+    } else {
+        QCOMPARE(message, notWritten(journal.path())
+                              + QStringLiteral("un altro Tolm Export, su questo o su un altro computer, sta scrivendo "
+                                               "nel registro da più di 5 secondi"));
+        QCOMPARE(readWholeFile(journal.path()), before + held);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJournal)

@@ -12,6 +12,7 @@
 #include "support/FbFixture.h"
 #include "support/Immutable.h"
 #include "support/NextDialog.h"
+#include "support/Peer.h"
 #include "support/ShortOfMemory.h"
 #include "support/TestFolder.h"
 #include "support/TestProgram.h"
@@ -214,6 +215,7 @@ private slots:
     void exportedInvoicesAreMarked_data();
     void exportedInvoicesAreMarked();
     void totalChangedAfterExport();
+    void journalCannotBeWritten_data();
     void journalCannotBeWritten();
     void journalEditedByHandThenDeleted();
 };
@@ -806,6 +808,7 @@ void TestMainWindow::summaryLineShowsProgress()
         int gridPaints = 0;
         int labelPaints = 0;
         bool extracting = false;
+        bool pressed = false;
     } seen;
     class PaintCounter : public QObject
     {
@@ -823,11 +826,14 @@ void TestMainWindow::summaryLineShowsProgress()
         const bool &m_active;
     };
     PaintCounter gridPaints(seen.gridPaints, seen.extracting);
-    PaintCounter labelPaints(seen.labelPaints, seen.extracting);
+    PaintCounter labelPaints(seen.labelPaints, seen.pressed);
     w.DBGrid1->viewport()->installEventFilter(&gridPaints);
     // Until the read's invoices come: the window, connected first, has
     // taken them by then, and the grid paints them afterwards.
-    QObject::connect(p.dm.get(), &TDataModule1::extractionFinished, &w, [&seen] { seen.extracting = false; });
+    QObject::connect(p.dm.get(), &TDataModule1::extractionFinished, &w, [&seen] {
+        seen.extracting = false;
+        seen.pressed = false;
+    });
     w.LabelRiepilogo->installEventFilter(&labelPaints);
     QTimer sampler;
     sampler.setInterval(0);
@@ -842,6 +848,9 @@ void TestMainWindow::summaryLineShowsProgress()
     w.DateTimePickerAl->setDate(QDate(2025, 2, 28));
     QCoreApplication::processEvents(); // the emptied grid repaints
     sampler.start();
+    // The line from the press on: its first repaint may come before the
+    // sampler's first look, and the read may end soon after.
+    seen.pressed = true;
     p.clickAndWait(w.Button1);
     seen.extracting = false;
     sampler.stop();
@@ -1181,14 +1190,34 @@ void TestMainWindow::totalChangedAfterExport()
     QCOMPARE(p.paintedColour(cell), kViolet);
 }
 
+void TestMainWindow::journalCannotBeWritten_data()
+{
+    QTest::addColumn<bool>("held"); // else read-only
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only") << false << QString::fromLocal8Bit(std::strerror(EACCES));
+    QTest::newRow("held by another program for longer than the wait")
+        << true
+        << QStringLiteral("un altro Tolm Export, su questo o su un altro computer, sta scrivendo nel registro da più "
+                          "di 5 secondi");
+}
+
 void TestMainWindow::journalCannotBeWritten()
 {
+    QFETCH(bool, held);
+    QFETCH(QString, reason);
     Program p(m_config, {m_patients}, kCodes);
     const QByteArray journal = "\xEF\xBB\xBF" + kJournalTitles.toUtf8() + "\r\n";
     writeWholeFile(p.journal(), journal);
-    QVERIFY(QFile::setPermissions(p.journal(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (!held)
+        QVERIFY(QFile::setPermissions(p.journal(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     p.show();
     p.extract(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    // Another program on the same folder is halfway through its line.
+    std::unique_ptr<Peer> other;
+    if (held) {
+        other = std::make_unique<Peer>(QStringList{QStringLiteral("hold"), p.journal(), QStringLiteral("8000")});
+        QVERIFY(other->says("holding"));
+    }
     QTest::mouseClick(p.window->Button3, Qt::LeftButton);
 
     // Said, naming both files; the export file stays, whole.
@@ -1196,10 +1225,13 @@ void TestMainWindow::journalCannotBeWritten()
              QStringList{QStringLiteral("Esportazione scritta in \"%1\", ma non annotata nel registro delle "
                                         "esportazioni \"%2\": %3.")
                              .arg(QDir::toNativeSeparators(p.exportFile()), QDir::toNativeSeparators(p.journal()),
-                                  QString::fromLocal8Bit(std::strerror(EACCES)))});
+                                  reason)});
     QCOMPARE(p.prompter.errors.size(), 1);
     QCOMPARE(readWholeFile(p.exportFile()), januaryFile());
-    QCOMPARE(readWholeFile(p.journal()), journal);
+    // The other program's line is whole once it has ended.
+    if (other)
+        QVERIFY2(other->succeeded(), qPrintable(other->errors()));
+    QCOMPARE(readWholeFile(p.journal()), journal + (held ? QByteArray(Peer::kHeldLine) : QByteArray()));
     // Exported all the same: a second export asks first.
     QVERIFY(p.window->LabelRiepilogo->text().endsWith(QStringLiteral("     Già esportate: 2")));
     p.prompter.clear();

@@ -243,14 +243,22 @@ void TFormMain::Button1Click()
 {
     if (m_reading)
         return;
+    // The grid is not redrawn from the emptying of the table on: it shows the
+    // read's invoices, at once, when they come.
+    DBGrid1->setUpdatesEnabled(false);
     try {
         // Before the read's threads start: what they say is for this read.
         ++m_readNumber;
-        if (m_dm.beginExtraction(DateTimePickerDal->date(), DateTimePickerAl->date(), this))
+        if (m_dm.beginExtraction(DateTimePickerDal->date(), DateTimePickerAl->date(), this)) {
             beginRead();
+            return;
+        }
     } catch (const std::exception &error) {
+        DBGrid1->setUpdatesEnabled(true);
         extractionFailed(error);
+        return;
     }
+    DBGrid1->setUpdatesEnabled(true);
 }
 
 // The read has ended on its threads: its invoices come into the grid at once.
@@ -298,7 +306,6 @@ void TFormMain::beginRead()
     m_shownDatabase = 0;
     m_focusBeforeRead = focusWidget();
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    DBGrid1->setUpdatesEnabled(false);
     DBGrid1->setEnabled(false);
     Panel1->setEnabled(false);
     m_stopButton->setEnabled(true);

@@ -114,7 +114,12 @@ void ExportJournal::append(const std::vector<InvoiceRecord> &records, const QStr
     QString text = QStringLiteral("Esportazione scritta in \"%1\", "
                                   "ma non annotata nel registro delle esportazioni \"%2\"")
                        .arg(file, QDir::toNativeSeparators(m_path));
-    if (!failure->reason.isEmpty())
-        text += QStringLiteral(": ") + failure->reason;
+    const QString reason = failure->step == SafeWriteFailure::Step::Locked
+                               ? QStringLiteral("un altro Tolm Export, su questo o su un altro computer, "
+                                                "sta scrivendo nel registro da più di %1 secondi")
+                                     .arg(SafeWriter::kLockWaitSeconds)
+                               : failure->reason;
+    if (!reason.isEmpty())
+        text += QStringLiteral(": ") + reason;
     throw TolmError(text);
 }

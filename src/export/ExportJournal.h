@@ -38,16 +38,21 @@ public:
     // sezionale (as a number: 01 is 1), year, number and Apice (blanks after
     // it do not count); where an invoice stands more than once, its last
     // line. A journal that is missing or cannot be opened holds nothing.
-    // progress is called now and then on a long journal.
+    // progress is called now and then on a long journal. It takes no lock:
+    // a last line that another program is still appending is passed over as
+    // an unfinished one.
     ExportHistory lookUp(const std::vector<InvoiceRecord> &records, int sezionale,
                          const std::function<void()> &progress = {}) const;
 
     // Appends a line for each record, exported at moment into exportFile
     // under the heading and sezionale, and flushes it to disk. Nothing when
     // there are no records. The remains of a line that an earlier append
-    // left unfinished are cut away first. A journal that cannot be written
-    // raises an error that names it and the export file, which stays; a
-    // failure midway leaves the journal ending with a whole line.
+    // left unfinished are cut away first. Another program appending to the
+    // same journal, on this computer or another that shares the folder, is
+    // waited for, SafeWriter::kLockWaitSeconds at most. A journal that cannot
+    // be written, or that another program holds for longer, raises an error
+    // that names it and the export file, which stays; a failure midway leaves
+    // the journal ending with a whole line.
     void append(const std::vector<InvoiceRecord> &records, const QString &heading, const QString &sezionale,
                 const QString &exportFile, const QDateTime &moment, const QLocale &locale = QLocale()) const;
 

@@ -6,7 +6,6 @@
 #include "platform/AnsiCodePage.h"
 #include "records/AmountText.h"
 
-#include <QFile>
 
 #include <vector>
 
@@ -155,15 +154,14 @@ struct JournalEnd
     ColumnPlaces places;  // where the titles put the columns
 };
 
-// A last line without its line end, in the journal's last size bytes: kept
-// with a line end added when it reads whole (typed by hand), else the
-// remains of an append that did not end, cut away.
-void checkLastLine(QFile &file, qint64 size, JournalEnd &end)
+// A last line without its line end, in the journal's last kTailBytes: kept
+// with a line end added when it reads whole (typed by hand), else the remains
+// of an append that did not end, cut away. The append looks under its lock:
+// no other program is writing that line.
+void checkLastLine(const SafeWriter::Reader &read, qint64 size, JournalEnd &end)
 {
     const qint64 from = std::max<qint64>(0, size - kTailBytes);
-    if (!file.seek(from))
-        return;
-    const QByteArray tail = file.read(size - from);
+    const QByteArray tail = read(from, size - from);
     if (tail.endsWith('\n') || tail.size() != size - from)
         return;
     const qsizetype lineStart = tail.lastIndexOf('\n') + 1;
@@ -189,24 +187,19 @@ void checkLastLine(QFile &file, qint64 size, JournalEnd &end)
     }
 }
 
-JournalEnd journalEnd(const QString &path)
+JournalEnd journalEnd(qint64 size, const SafeWriter::Reader &read)
 {
-    QFile file(path);
     JournalEnd end;
-    if (!file.open(QIODevice::ReadOnly)) {
-        end.fresh = !file.exists();
-        return end;
-    }
-    const qint64 size = file.size();
     if (size == 0) {
         end.fresh = true;
         return end;
     }
     // The titles of the first line say where the columns stand.
-    const QByteArray first = file.readLine(kTailBytes);
-    const QByteArrayView firstLine = QByteArrayView(first).chopped(first.endsWith('\n') ? 1 : 0);
+    const QByteArray head = read(0, std::min(size, kTailBytes));
+    const qsizetype firstEnd = head.indexOf('\n');
+    const QByteArrayView firstLine = QByteArrayView(head).first(firstEnd >= 0 ? firstEnd : head.size());
     end.places.takeTitles(withoutMark(withoutLineEnd(firstLine)));
-    checkLastLine(file, size, end);
+    checkLastLine(read, size, end);
     return end;
 }
 
@@ -216,10 +209,10 @@ std::optional<SafeWriteFailure> appendJournalLines(const QString &path, const st
                                                    const QByteArray &head, const QByteArray &tail,
                                                    const QLocale &locale)
 {
-    const JournalEnd end = journalEnd(path);
-    const LineWriter writer(head, tail, locale, end.places);
+    JournalEnd end;
     return SafeWriter(path).append(
         [&](const SafeWriter::Sink &sink) {
+            const LineWriter writer(head, tail, locale, end.places);
             QByteArray piece;
             if (end.fresh)
                 piece = kJournalMark + titleLine();
@@ -231,5 +224,8 @@ std::optional<SafeWriteFailure> appendJournalLines(const QString &path, const st
                 piece.resize(0); // keeps the room for the next piece
             }
         },
-        end.keep);
+        [&](qint64 size, const SafeWriter::Reader &read) {
+            end = journalEnd(size, read);
+            return end.keep;
+        });
 }

@@ -21,7 +21,10 @@
 // holds nothing whole begins with the byte-order mark and the titles; the
 // remains of a line that an earlier append left unfinished are cut away
 // first, and a last line typed without its line end gets one. The fields
-// stand where the journal's titles put them. A failure midway leaves the
+// stand where the journal's titles put them. All of it happens under the
+// journal's lock (SafeWriter::append), so that another program appending at
+// the same time neither writes over these lines nor has its own line, still
+// being written, taken for remains and cut away. A failure midway leaves the
 // journal ending with a whole line.
 std::optional<SafeWriteFailure> appendJournalLines(const QString &path, const std::vector<InvoiceRecord> &records,
                                                    const QByteArray &head, const QByteArray &tail,

@@ -6,9 +6,11 @@
 #include "platform/SafeWriter.h"
 #include "platform/TolmError.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QThread>
 
 #include <algorithm>
 #include <optional>
@@ -16,6 +18,8 @@
 namespace {
 
 constexpr qsizetype kMaxValueLength = 2047;
+// How long a save tries to open a file that exists but does not open.
+constexpr int kOpenWaitMilliseconds = 1000;
 
 struct KeyLine
 {
@@ -315,15 +319,27 @@ QByteArray ProfileFile::readAll(bool *unreadable) const
 {
     if (unreadable)
         *unreadable = false;
+    // Opened before anything else is asked: while another program replaces
+    // the file, Qt may find the name on the old file just taken away and say
+    // that it does not exist (stat() counts no links to it), and a save that
+    // took the file for a missing one would write its own section alone.
     QFile file(m_path);
-    if (!file.exists())
+    if (file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    if (!unreadable || !QFileInfo::exists(m_path))
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (unreadable)
-            *unreadable = true;
-        return {};
+    // A save is about to rewrite the file. Windows opens no file that another
+    // program is putting in place at that moment (its rename holds the file):
+    // the open is tried again for a moment before the file counts as
+    // unreadable.
+    const QDeadlineTimer deadline(kOpenWaitMilliseconds);
+    for (unsigned long pause = 1; !deadline.hasExpired(); pause = std::min(pause * 2, 32UL)) {
+        QThread::msleep(pause);
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll();
     }
-    return file.readAll();
+    *unreadable = true;
+    return {};
 }
 
 QString ProfileFile::fullPath() const

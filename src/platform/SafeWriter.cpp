@@ -5,10 +5,12 @@
 // and security: there ReplaceFileW puts the new file in place.
 #include "platform/SafeWriter.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +43,7 @@ constexpr int kIsFolder = ERROR_ACCESS_DENIED;
 constexpr int kAccessDenied = ERROR_ACCESS_DENIED;
 constexpr int kDiskFull = ERROR_DISK_FULL;
 constexpr int kIoError = ERROR_WRITE_FAULT;
+constexpr int kLockHeld = ERROR_LOCK_VIOLATION;
 
 int lastSystemError()
 {
@@ -205,7 +208,7 @@ bool folderRefusesNewFiles(const QString &folder, const QString &name)
 int openExisting(const QString &path)
 {
     int fd = -1;
-    if (_wsopen_s(&fd, nativePath(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, 0) != 0)
+    if (_wsopen_s(&fd, nativePath(path).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, 0) != 0)
         return -1;
     return fd;
 }
@@ -214,7 +217,7 @@ int openExisting(const QString &path)
 int openOrCreate(const QString &path, bool &created)
 {
     int fd = -1;
-    created = _wsopen_s(&fd, nativePath(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT | _O_CREAT | _O_EXCL,
+    created = _wsopen_s(&fd, nativePath(path).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT | _O_CREAT | _O_EXCL,
                         _SH_DENYNO, _S_IREAD | _S_IWRITE)
               == 0;
     return created ? fd : openExisting(path);
@@ -248,9 +251,53 @@ bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset, qsizet
     return true;
 }
 
+// Reads up to size bytes at offset: how many it read, or -1.
+qsizetype readAt(int fd, char *data, qsizetype size, FileOffset offset)
+{
+    if (_lseeki64(fd, offset, SEEK_SET) < 0)
+        return -1;
+    qsizetype done = 0;
+    while (done < size) {
+        const int read = _read(fd, data + done, unsigned(std::min<qsizetype>(size - done, 1 << 30)));
+        if (read < 0)
+            return -1;
+        if (read == 0)
+            break;
+        done += read;
+    }
+    return done;
+}
+
 bool cutTo(int fd, FileOffset size)
 {
     return _chsize_s(fd, size) == 0;
+}
+
+OVERLAPPED lockPlace(FileOffset at)
+{
+    OVERLAPPED place{};
+    place.Offset = DWORD(quint64(at));
+    place.OffsetHigh = DWORD(quint64(at) >> 32);
+    return place;
+}
+
+// Locks the byte at `at` unless another handle holds it: 0, kLockHeld or the
+// system's error. A lock keeps every other handle from reading the bytes it
+// covers: the lock bytes stand far beyond any file's data.
+int tryLockByte(int fd, FileOffset at)
+{
+    OVERLAPPED place = lockPlace(at);
+    if (LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                   0, 1, 0, &place))
+        return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? kLockHeld : int(error);
+}
+
+void unlockByte(int fd, FileOffset at)
+{
+    OVERLAPPED place = lockPlace(at);
+    UnlockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), 0, 1, 0, &place);
 }
 
 void closeFile(int fd)
@@ -266,6 +313,7 @@ constexpr int kIsFolder = EISDIR;
 constexpr int kAccessDenied = EACCES;
 constexpr int kDiskFull = ENOSPC;
 constexpr int kIoError = EIO;
+constexpr int kLockHeld = EAGAIN;
 
 int lastSystemError()
 {
@@ -357,16 +405,16 @@ bool folderRefusesNewFiles(const QString &folder, const QString &name)
 
 int openExisting(const QString &path)
 {
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
 }
 
 // Opens the file for writing, creating it when missing; created tells which.
 int openOrCreate(const QString &path, bool &created)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
     created = fd >= 0;
-    return created ? fd : ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    return created ? fd : ::open(name.constData(), O_RDWR | O_CLOEXEC);
 }
 
 bool regularFileSize(int fd, FileOffset &size)
@@ -401,9 +449,57 @@ bool writeAt(int fd, const char *data, qsizetype size, FileOffset offset, qsizet
     return true;
 }
 
+// Reads up to size bytes at offset: how many it read, or -1.
+qsizetype readAt(int fd, char *data, qsizetype size, FileOffset offset)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t read = ::pread(fd, data + done, size_t(size - done), offset + done);
+        if (read < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (read == 0)
+            break;
+        done += read;
+    }
+    return done;
+}
+
 bool cutTo(int fd, FileOffset size)
 {
     return ::ftruncate(fd, size) == 0;
+}
+
+struct flock byteLock(short type, FileOffset at)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = at;
+    lock.l_len = 1;
+    return lock;
+}
+
+// Locks the byte at `at` unless another open file holds it: 0, kLockHeld or
+// the system's error. The lock belongs to this open file, as a lock on
+// Windows belongs to its handle: closing another one of the same file in
+// this process keeps it, and another open file of this process waits too.
+// A Windows program's lock of the same byte, taken through Samba or Wine,
+// becomes such a lock too, so that the two wait for each other.
+int tryLockByte(int fd, FileOffset at)
+{
+    struct flock lock = byteLock(F_WRLCK, at);
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0)
+        return 0;
+    return errno == EAGAIN || errno == EACCES ? kLockHeld : errno;
+}
+
+void unlockByte(int fd, FileOffset at)
+{
+    struct flock lock = byteLock(F_UNLCK, at);
+    ::fcntl(fd, F_OFD_SETLK, &lock);
 }
 
 void closeFile(int fd)
@@ -418,19 +514,90 @@ struct PieceNotWritten
     QString reason;
 };
 
-// Rewrites the file in place, growth first (see setInPlaceFallback).
-// Returns 0 or the system's error.
+// An open file, closed when it goes.
+struct OpenedFile
+{
+    int fd;
+    explicit OpenedFile(int opened) : fd(opened) {}
+    OpenedFile(const OpenedFile &) = delete;
+    OpenedFile &operator=(const OpenedFile &) = delete;
+    ~OpenedFile()
+    {
+        if (fd >= 0)
+            closeFile(fd);
+    }
+};
+
+// The lock of a file that programs append to, or rewrite in place, at once:
+// one byte far beyond the end of any such file, where it hinders no reader.
+// A program that waits for it holds the turn, the byte before it, so that the
+// holder's next append waits behind it instead of taking the lock again at once.
+constexpr FileOffset kTurnByte = FileOffset(1) << 62;
+constexpr FileOffset kLockByte = kTurnByte + 1;
+
+// Locks the byte at `at`, trying again now and then until the deadline: 0,
+// kLockHeld when another still holds it then, or the system's error.
+int waitForByte(int fd, FileOffset at, const QDeadlineTimer &deadline)
+{
+    for (unsigned long pause = 1;; pause = std::min(pause * 2, 16UL)) {
+        const int result = tryLockByte(fd, at);
+        if (result != kLockHeld || deadline.hasExpired())
+            return result;
+        QThread::msleep(pause);
+    }
+}
+
+// Holds the file's lock from take() until it goes.
+class FileLock
+{
+public:
+    explicit FileLock(int fd) : m_fd(fd) {}
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+    ~FileLock()
+    {
+        if (m_held)
+            unlockByte(m_fd, kLockByte);
+    }
+
+    // Waits for the lock, SafeWriter::kLockWaitSeconds at most. Only
+    // kLockHeld stops the caller: another error says the file system has no
+    // locks, and the caller goes on without.
+    int take()
+    {
+        const QDeadlineTimer deadline(SafeWriter::kLockWaitSeconds * 1000);
+        const int turn = waitForByte(m_fd, kTurnByte, deadline);
+        if (turn != 0)
+            return turn;
+        const int result = waitForByte(m_fd, kLockByte, deadline);
+        unlockByte(m_fd, kTurnByte);
+        m_held = result == 0;
+        return result;
+    }
+
+private:
+    int m_fd;
+    bool m_held = false;
+};
+
+// Rewrites the file in place, growth first (see setInPlaceFallback), under
+// its lock. Returns 0, kLockHeld or the system's error.
 int rewriteInPlace(const QString &path, const QByteArray &content)
 {
-    const int fd = openExisting(path);
+    const OpenedFile file(openExisting(path));
+    const int fd = file.fd;
     if (fd < 0)
         return lastSystemError();
+    FileLock lock(fd);
+    if (lock.take() == kLockHeld)
+        return kLockHeld;
     int error = 0;
     const auto check = [&](bool done) {
         if (!done && error == 0)
             error = lastSystemError() != 0 ? lastSystemError() : kIoError;
         return done;
     };
+    clearSystemError();
     FileOffset size = 0;
     bool ok = check(regularFileSize(fd, size));
     const qsizetype oldSize = ok ? qsizetype(size) : 0;
@@ -445,7 +612,6 @@ int rewriteInPlace(const QString &path, const QByteArray &content)
         ok = check(writeAt(fd, content.constData(), std::min(oldSize, content.size()), 0))
              && check(content.size() >= oldSize || cutTo(fd, FileOffset(content.size())))
              && check(flushToDisk(fd));
-    closeFile(fd);
     return error;
 }
 
@@ -475,6 +641,18 @@ std::optional<SafeWriteFailure> SafeWriter::write(const QByteArray &content) con
 
 std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
 {
+    const QDeadlineTimer deadline(kReplaceWaitMilliseconds);
+    for (unsigned long pause = 1;; pause = std::min(pause * 2, 32UL)) {
+        bool replacing = false;
+        const auto failure = writeOnce(produce, replacing);
+        if (!failure || !replacing || deadline.hasExpired())
+            return failure;
+        QThread::msleep(pause);
+    }
+}
+
+std::optional<SafeWriteFailure> SafeWriter::writeOnce(const Producer &produce, bool &replacing) const
+{
     using Step = SafeWriteFailure::Step;
     Existing existing;
     if (const auto refused = refusedPath(m_path, existing))
@@ -492,7 +670,8 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
         produce([&](const char *data, qsizetype size) { content.append(data, size); });
         clearSystemError();
         if (const int error = rewriteInPlace(target.absoluteFilePath(), content))
-            return SafeWriteFailure{Step::Write, systemText(error)};
+            return SafeWriteFailure{error == kLockHeld ? Step::Locked : Step::Write,
+                                    error == kLockHeld ? QString() : systemText(error)};
         return std::nullopt;
     }
     keepMode(file, existing);
@@ -512,13 +691,15 @@ std::optional<SafeWriteFailure> SafeWriter::write(const Producer &produce) const
         return SafeWriteFailure{Step::Write, systemText(lastSystemError())};
 
     clearSystemError();
-    if (!file.commit())
+    if (!file.commit()) {
+        replacing = true;
         return SafeWriteFailure{Step::Create, failureText(file, lastSystemError() != 0 ? lastSystemError() : kIoError)};
+    }
     flushFolder(QFileInfo(m_path).absolutePath());
     return std::nullopt;
 }
 
-std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint64 keep) const
+std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, const EndCheck &checkEnd) const
 {
     using Step = SafeWriteFailure::Step;
     Existing existing;
@@ -526,7 +707,8 @@ std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint
         return refused;
     bool created = false;
     clearSystemError();
-    const int fd = openOrCreate(m_path, created);
+    const OpenedFile file(openOrCreate(m_path, created));
+    const int fd = file.fd;
     if (fd < 0)
         return SafeWriteFailure{Step::Create, systemText(lastSystemError() != 0 ? lastSystemError() : kIoError)};
 
@@ -538,11 +720,29 @@ std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint
     FileOffset size = 0;
     if (!regularFileSize(fd, size)) {
         fail(kIsFolder);
-        closeFile(fd);
         return SafeWriteFailure{Step::Create, systemText(error)};
     }
+    // From here to the end of the last write, no other append: the end looked
+    // at stays the end.
+    FileLock lock(fd);
+    if (lock.take() == kLockHeld)
+        return SafeWriteFailure{Step::Locked, QString()};
+    clearSystemError();
+    if (!regularFileSize(fd, size)) {
+        fail(kIoError);
+        return SafeWriteFailure{Step::Write, systemText(error)};
+    }
     // The end of the last whole line on disk, and where the next piece goes.
-    FileOffset lineEnd = keep >= 0 && keep < size ? FileOffset(keep) : size;
+    FileOffset lineEnd = size;
+    if (checkEnd) {
+        const qint64 keep = checkEnd(qint64(size), [fd](qint64 offset, qint64 length) {
+            QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+            bytes.resize(std::max<qsizetype>(0, readAt(fd, bytes.data(), bytes.size(), FileOffset(offset))));
+            return bytes;
+        });
+        if (keep >= 0 && keep < size)
+            lineEnd = FileOffset(keep);
+    }
     FileOffset at = lineEnd;
     clearSystemError();
     if (at < size && !cutTo(fd, at))
@@ -573,14 +773,12 @@ std::optional<SafeWriteFailure> SafeWriter::append(const Producer &produce, qint
             // What else produce throws goes through, the file cut back the same way.
             const bool cut = cutTo(fd, lineEnd);
             Q_UNUSED(cut);
-            closeFile(fd);
             throw;
         }
     }
     clearSystemError();
     if (!flushToDisk(fd))
         fail(kIoError);
-    closeFile(fd);
     if (created)
         flushFolder(QFileInfo(m_path).absolutePath());
     if (error != 0)
