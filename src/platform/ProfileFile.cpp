@@ -326,19 +326,22 @@ QByteArray ProfileFile::readAll(bool *unreadable) const
     QFile file(m_path);
     if (file.open(QIODevice::ReadOnly))
         return file.readAll();
-    if (!unreadable || !QFileInfo::exists(m_path))
+    if (!unreadable)
         return {};
-    // A save is about to rewrite the file. Windows opens no file that another
-    // program is putting in place at that moment (its rename holds the file):
-    // the open is tried again for a moment before the file counts as
-    // unreadable.
+    // A save is about to rewrite the file, and another program may be
+    // putting its own save in place at this moment: Windows opens no file
+    // then (its rename holds the file), and where the replacement is two
+    // moves (Wine's) the name is missing for a moment. The open is tried
+    // again for a moment before the file counts as missing (a save then
+    // begins a new file) or as unreadable.
     const QDeadlineTimer deadline(kOpenWaitMilliseconds);
     for (unsigned long pause = 1; !deadline.hasExpired(); pause = std::min(pause * 2, 32UL)) {
         QThread::msleep(pause);
         if (file.open(QIODevice::ReadOnly))
             return file.readAll();
     }
-    *unreadable = true;
+    if (QFileInfo::exists(m_path))
+        *unreadable = true;
     return {};
 }
 
