@@ -113,12 +113,23 @@ xdotool windowsize "$main" 900 700
 sleep 0.5
 pixel=$(import -window "$main" png:- | /usr/bin/convert png:- -crop 1x1+890+690 -format '%[fx:int(255*(r+g+b))]' info:)
 [ "$pixel" -gt 100 ] || fail "the window did not paint while reading ($pixel)"
-xdotool windowfocus "$main" 2>/dev/null || true
-xdotool key Escape
-sleep 0.5
-# "Configura" keeps its distance from the right edge of the wider window.
-xdotool mousemove --window "$main" 855 17 click 1
-dialog=$(wait_window "^Configurazione") || fail "the settings did not open after Escape"
+# Escape, then "Configura" (which keeps its distance from the right edge of
+# the wider window): the settings open. On a busy machine a key can go
+# astray before the window has the focus: three tries.
+dialog=""
+for _ in 1 2 3; do
+  xdotool windowfocus "$main" 2>/dev/null || true
+  sleep 0.2
+  xdotool key Escape
+  sleep 0.3
+  xdotool mousemove --window "$main" 855 17 click 1
+  for _ in $(seq 1 10); do
+    dialog=$(xdotool search --onlyvisible --name "^Configurazione" 2>/dev/null | head -n 1 || true)
+    [ -n "$dialog" ] && break 2
+    sleep 0.1
+  done
+done
+[ -n "$dialog" ] || fail "the settings did not open after Escape"
 xdotool windowfocus "$dialog" 2>/dev/null || true
 sleep 0.3
 xdotool key Escape
