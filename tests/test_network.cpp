@@ -115,19 +115,24 @@ pixel=$(import -window "$main" png:- | /usr/bin/convert png:- -crop 1x1+890+690 
 [ "$pixel" -gt 100 ] || fail "the window did not paint while reading ($pixel)"
 # Escape, then "Configura" (which keeps its distance from the right edge of
 # the wider window): the settings open. On a busy machine a key can go
-# astray before the window has the focus: three tries.
+# astray before the window has the focus, and the dialog may take seconds
+# to come: a second try only after ten seconds without it.
+settings() {
+  for _ in $(seq 1 100); do
+    dialog=$(xdotool search --onlyvisible --name "^Configurazione" 2>/dev/null | head -n 1 || true)
+    [ -n "$dialog" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 dialog=""
-for _ in 1 2 3; do
+for _ in 1 2; do
   xdotool windowfocus "$main" 2>/dev/null || true
   sleep 0.2
   xdotool key Escape
-  sleep 0.3
+  sleep 0.5
   xdotool mousemove --window "$main" 855 17 click 1
-  for _ in $(seq 1 10); do
-    dialog=$(xdotool search --onlyvisible --name "^Configurazione" 2>/dev/null | head -n 1 || true)
-    [ -n "$dialog" ] && break 2
-    sleep 0.1
-  done
+  settings && break
 done
 [ -n "$dialog" ] || fail "the settings did not open after Escape"
 xdotool windowfocus "$dialog" 2>/dev/null || true
