@@ -21,7 +21,8 @@ void ExtractionRun::setReadersAtOnce(int readers)
 // One database's share of the read.
 struct ExtractionRun::Part
 {
-    InvoiceStaging staging;
+    InvoiceStaging staging; // as the read adds them
+    SortedPart sorted{&staging, {}};
     std::atomic<qint64> invoicesRead{0};
     bool started = false; // these three under the run's mutex
     bool ended = false;
@@ -75,10 +76,23 @@ void ExtractionRun::readNext()
         } catch (...) {
             error = std::current_exception();
         }
-        if (error || shortOfMemory) {
+        const auto failed = [this, i] {
             // The databases listed after it are no longer needed.
-            size_t failed = m_failedAt.load();
-            while (i < failed && !m_failedAt.compare_exchange_weak(failed, i)) {
+            size_t first = m_failedAt.load();
+            while (i < first && !m_failedAt.compare_exchange_weak(first, i)) {
+            }
+        };
+        if (error || shortOfMemory)
+            failed();
+        // The order of what the database gave, found here while the others
+        // are still read; after an error too, as its records up to the error
+        // count.
+        if (!shortOfMemory && !m_stop.load() && i <= m_failedAt.load()) {
+            try {
+                sortPart(part.sorted, [this] { return !m_stop.load(); });
+            } catch (const std::bad_alloc &) {
+                shortOfMemory = true;
+                failed();
             }
         }
         {
@@ -151,7 +165,7 @@ ExtractionResult ExtractionRun::assemble(size_t kept)
 {
     using Outcome = ExtractionResult::Outcome;
     ExtractionResult result;
-    std::vector<const InvoiceStaging *> parts;
+    std::vector<const SortedPart *> parts;
     for (size_t i = 0; i < kept; ++i) {
         const Part &part = *m_parts[i];
         if (part.shortOfMemory) {
@@ -161,7 +175,7 @@ ExtractionResult ExtractionRun::assemble(size_t kept)
         if (part.error && !result.error)
             result.error = part.error;
         result.everyTaxCode = result.everyTaxCode && part.everyTaxCode;
-        parts.push_back(&part.staging);
+        parts.push_back(&part.sorted);
     }
     const auto goOn = [this] {
         const std::lock_guard lock(m_mutex);
@@ -176,8 +190,10 @@ ExtractionResult ExtractionRun::assemble(size_t kept)
         }
         // The parts after the kept ones may still be written by a reader
         // that was told to stop; they go with the run.
-        for (size_t i = 0; i < kept; ++i)
+        for (size_t i = 0; i < kept; ++i) {
             m_parts[i]->staging.clear();
+            std::vector<InvoiceOrderKey>().swap(m_parts[i]->sorted.order);
+        }
         result.checks = InvoiceChecks(result.records);
         // A stop asked during the look-up comes too late to matter: the read
         // is complete.

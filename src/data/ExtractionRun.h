@@ -46,9 +46,9 @@ struct ExtractionResult
 
 // One extraction on worker threads: the patient databases read at once, each
 // on its own attachment (at most kReadersAtOnce at a time, so that a small
-// server is not swamped), then their
-// records put in order in list order, checked and looked up in the export
-// journal, on a thread that follows the read. The result is the one a read
+// server is not swamped), the order of each database's records found by its
+// reader as it ends; then the records put in order in list order, checked
+// and looked up in the export journal, on a thread that follows the read. The result is the one a read
 // of one database after another would give; an error ends the extraction at
 // the first database, in list order, that fails.
 //

@@ -86,7 +86,8 @@ bool InvoiceTable::endFill(const std::function<bool()> &goOn, const HistoryLookU
         return true;
     bool complete = false;
     try {
-        complete = putInOrder({&m_staging}, m_spare, m_records, goOn);
+        SortedPart part{&m_staging, {}};
+        complete = sortPart(part, goOn) && putInOrder({&part}, m_spare, m_records, goOn);
         m_staging.clear();
         if (complete)
             m_checks = InvoiceChecks(m_records);
